@@ -1,0 +1,73 @@
+#include "core/DebugLogFile.h"
+
+#include "core/ProgramExit.h"
+#include "ui/DebugA.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace DebugLogFile {
+
+QByteArray block(const QByteArray& runLog)
+{
+    QByteArray text;
+    text.reserve(runLog.size() + 19);
+    text += "\r\n";
+    text += runLog;
+    text += "\r\n-----------\r\n\r\n";
+    return text;
+}
+
+namespace {
+bool canWriteIn(const QString& folder)
+{
+    const QFileInfo dir(folder);
+    if (!dir.isDir() || !dir.isWritable())
+        return false;
+    const QFileInfo file(QDir(folder).filePath(QLatin1String(FileName)));
+    return !file.exists() || file.isWritable();
+}
+} // namespace
+
+QString pathFor(const QString& executableFolder, const QString& fallbackFolder)
+{
+    const QString folder = canWriteIn(executableFolder) ? executableFolder : fallbackFolder;
+    return QDir(folder).filePath(QLatin1String(FileName));
+}
+
+QString path()
+{
+    return pathFor(QCoreApplication::applicationDirPath(),
+                   QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+bool appendBlock(const QString& path, const QByteArray& runLog)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const QByteArray text = block(runLog);
+    const bool written = file.write(text) == text.size() && file.flush();
+    file.close();
+    return written;
+}
+
+} // namespace DebugLogFile
+
+namespace Module1 {
+
+void SaveDebugLogAndExit()
+{
+    if (ProgramExit::ending())
+        return;
+    // A debug window never used before is created on the spot and gives the
+    // empty text. A file that cannot be written still lets the program end.
+    DebugLogFile::appendBlock(DebugLogFile::path(), DebugA::instance().log().text());
+    ProgramExit::end();
+}
+
+} // namespace Module1

@@ -1,0 +1,54 @@
+#include "ui/DebugA.h"
+
+#include "core/Twips.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTimer>
+
+DebugA::DebugA()
+{
+    setObjectName(QStringLiteral("DebugA"));
+    setWindowTitle(QStringLiteral("Form1"));
+    Twips::resizeClient(this, 7380, 6255);
+
+    Debug = new QPlainTextEdit(this);
+    Debug->setObjectName(QStringLiteral("Debug"));
+    Debug->setReadOnly(true);
+    Debug->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Debug->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Twips::place(Debug, 120, 120, 7095, 6015);
+
+    // Closing the window from its title bar only hides it; the log stays.
+    connect(&m_log, &DebugLog::appended, this, [this] {
+        if (!isVisible() || m_refreshQueued)
+            return;
+        m_refreshQueued = true;
+        QTimer::singleShot(50, this, &DebugA::refresh);
+    });
+}
+
+void DebugA::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refresh();
+}
+
+void DebugA::refresh()
+{
+    m_refreshQueued = false;
+    const QByteArray& text = m_log.text();
+    if (text.size() < m_shown) { // the log was cleared
+        Debug->clear();
+        m_shown = 0;
+    }
+    if (text.size() == m_shown)
+        return;
+    QString added = QString::fromUtf8(text.constData() + m_shown, text.size() - m_shown);
+    added.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    m_shown = text.size();
+    QTextCursor cursor(Debug->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(added);
+    Debug->verticalScrollBar()->setValue(Debug->verticalScrollBar()->maximum());
+}

@@ -1,0 +1,200 @@
+#include "ui/Options.h"
+
+#include "core/DebugLogFile.h"
+#include "core/Module1.h"
+#include "core/PasswordScrambler.h"
+#include "core/PreferencesRecord.h"
+#include "core/SettingsStore.h"
+#include "core/Twips.h"
+#include "pop3/Pop3Commands.h"
+#include "tray/TrayIcon.h"
+#include "ui/DebugA.h"
+#include "ui/frmSendMail.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+template <class Control>
+Control* makeControl(QWidget* parent, const char* name, double left, double top, double width,
+                     double height)
+{
+    auto* control = new Control(parent);
+    control->setObjectName(QLatin1String(name));
+    Twips::place(control, left, top, width, height);
+    return control;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, double left,
+                  double top, double width, double height)
+{
+    QLabel* label = makeControl<QLabel>(parent, name, left, top, width, height);
+    label->setText(caption);
+    return label;
+}
+
+} // namespace
+
+Options::Options()
+{
+    setObjectName(QStringLiteral("Options"));
+    setWindowTitle(QStringLiteral("Options"));
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    buildControls(client);
+    buildMenu();
+    const QSize clientSize = Twips::rect(0, 0, 3465, 5115).size();
+    client->setMinimumSize(clientSize);
+    resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
+    client->setMinimumSize(0, 0);
+}
+
+void Options::buildControls(QWidget* client)
+{
+    Label1 = makeLabel(client, "Label1", QStringLiteral("Incoming Mail Server"), 120, 120, 1575,
+                       255);
+    Server = makeControl<QLineEdit>(client, "Server", 120, 480, 3135, 285);
+    Label5 = makeLabel(client, "Label5", QStringLiteral("Username"), 120, 840, 1575, 255);
+    Label4 = makeLabel(client, "Label4", QStringLiteral("Default Port is 110"), 1920, 840, 1335,
+                       255);
+    Username = makeControl<QLineEdit>(client, "Username", 120, 1200, 3135, 285);
+    Label2 = makeLabel(client, "Label2", QStringLiteral("Password"), 120, 1560, 1575, 255);
+    Password = makeControl<QLineEdit>(client, "Password", 120, 1920, 3135, 285);
+    Label3 = makeLabel(client, "Label3", QStringLiteral("Outgoing Mail Server"), 120, 2280, 1935,
+                       255);
+    ServerB = makeControl<QLineEdit>(client, "ServerB", 120, 2640, 3135, 285);
+    chkSplash = makeControl<QCheckBox>(client, "chkSplash", 480, 3120, 2535, 495);
+    chkSplash->setText(QStringLiteral("Show Splash Screen At Startup"));
+    chkDebug = makeControl<QCheckBox>(client, "chkDebug", 480, 3720, 2535, 495);
+    chkDebug->setText(QStringLiteral("Show Debug Form"));
+    TrayIcon1 = new TrayIcon(client);
+    TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+    TrayIcon1->move(Twips::toPixels(2640), Twips::toPixels(3840));
+    cmdOK = makeControl<QPushButton>(client, "cmdOK", 1080, 4560, 1215, 495);
+    cmdOK->setText(QStringLiteral("&OK"));
+
+    // Keyboard focus follows the tab indices: chkSplash 0, Server 2,
+    // Password 4, ServerB 7, cmdOK 8, Username 10, chkDebug 11.
+    QWidget::setTabOrder(chkSplash, Server);
+    QWidget::setTabOrder(Server, Password);
+    QWidget::setTabOrder(Password, ServerB);
+    QWidget::setTabOrder(ServerB, cmdOK);
+    QWidget::setTabOrder(cmdOK, Username);
+    QWidget::setTabOrder(Username, chkDebug);
+
+    connect(cmdOK, &QPushButton::clicked, this, &Options::cmdOK_Click);
+    connect(TrayIcon1, &TrayIcon::Click, this, &Options::TrayIcon1_Click);
+}
+
+void Options::buildMenu()
+{
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    auto item = [this](const char* name, const QString& caption, void (Options::*handler)()) {
+        QAction* action = mnuFile->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    auto separator = [this](const char* name) {
+        QAction* action = mnuFile->addSeparator();
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    mnuConnect = item("mnuConnect", QStringLiteral("&Connect"), &Options::mnuConnect_Click);
+    mnusep2 = separator("mnusep2");
+    mnuOptions = item("mnuOptions", QStringLiteral("&Options"), &Options::mnuOptions_Click);
+    mnuWrite = item("mnuWrite", QStringLiteral("&Write Email"), &Options::mnuWrite_Click);
+    mnuDel = item("mnuDel", QStringLiteral("&Delete All Mail"), &Options::mnuDel_Click);
+    mnusepA = separator("mnusepA");
+    mnuExit = item("mnuExit", QStringLiteral("&Exit"), &Options::mnuExit_Click);
+}
+
+void Options::Encrypt()
+{
+    Password->setText(PasswordScrambler::storedForm(Password->text()));
+}
+
+void Options::cmdOK_Click()
+{
+    // The record has no escaping: a comma in these fields would shift the
+    // fields after it when the record is read back.
+    if (Server->text().contains(QLatin1Char(',')) || Username->text().contains(QLatin1Char(','))) {
+        QMessageBox::warning(this, QStringLiteral("Options"),
+                             QStringLiteral("The incoming mail server and the user name cannot "
+                                            "contain a comma. Nothing was saved."));
+        return;
+    }
+    SettingsStore store = SettingsStore::forThisProgram();
+    const QString plain = Password->text();
+    Module1::MailPassword = plain;
+    Encrypt();
+    const QString record =
+        PreferencesRecord::join(Server->text(), Username->text(), Password->text());
+    const bool saved = store.SaveSettings(
+        {{QStringLiteral("Preferences"), QStringLiteral("All")},
+         {QStringLiteral("Splash"), QStringLiteral("OnOff")}},
+        {record, QString::number(chkSplash->isChecked() ? 1 : 0)});
+    // The box shows the password as typed again, so a second OK does not
+    // scramble the scrambled text.
+    Password->setText(plain);
+    if (!saved) {
+        QMessageBox::warning(this, QStringLiteral("Options"),
+                             store.errorString() +
+                                 QStringLiteral(" The settings are kept for this session only."));
+    }
+    hide();
+    Module1::MailServer = Server->text();
+    Module1::SmtpServer = ServerB->text();
+    Module1::UserName = Username->text();
+    if (chkDebug->isChecked())
+        DebugA::instance().show();
+}
+
+void Options::mnuConnect_Click()
+{
+    Module1::ConnectRetrieve();
+}
+
+void Options::mnuOptions_Click()
+{
+    show();
+}
+
+void Options::mnuWrite_Click()
+{
+    frmSendMail::instance().show();
+    frmSendMail::instance().raise();
+}
+
+void Options::mnuDel_Click()
+{
+    Module1::ConnectMailbox();
+}
+
+void Options::mnuExit_Click()
+{
+    Module1::SaveDebugLogAndExit();
+}
+
+void Options::TrayIcon1_Click(qint16, qint16, float, float)
+{
+    mnuFile->popup(QCursor::pos());
+}
+
+void Options::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    if (m_closeEndsProgram)
+        Module1::SaveDebugLogAndExit();
+    else
+        hide();
+}

@@ -1,0 +1,97 @@
+#include "ui/frmSplash.h"
+
+#include "core/Twips.h"
+#include "ui/Options.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+
+frmSplash::frmSplash()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
+      m_picture(QStringLiteral(":/images/splash.png"))
+{
+    setObjectName(QStringLiteral("frmSplash"));
+    setWindowTitle(QString());
+    Twips::resizeClient(this, 7500, 5985);
+    setFocusPolicy(Qt::StrongFocus);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(5000);
+    connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
+    Timer1->start();
+}
+
+void frmSplash::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = rect();
+        frame.moveCenter(screen->geometry().center());
+        move(frame.topLeft());
+    }
+    activateWindow();
+    setFocus();
+}
+
+void frmSplash::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!m_picture.isNull()) {
+        painter.drawPixmap(0, 0, m_picture);
+        return;
+    }
+    painter.fillRect(rect(), QColor(0, 96, 128));
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setPointSize(28);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Quillbeacon"));
+}
+
+void frmSplash::mouseReleaseEvent(QMouseEvent*)
+{
+    Form_Click();
+}
+
+void frmSplash::keyPressEvent(QKeyEvent* event)
+{
+    // Only a key that produces a character code counts (Enter, Escape and
+    // Backspace do); Shift or an arrow alone leave the window up.
+    if (event->text().isEmpty()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    Form_KeyPress();
+}
+
+void frmSplash::Form_Click()
+{
+    unloadAndShowOptions();
+}
+
+void frmSplash::Form_KeyPress()
+{
+    unloadAndShowOptions();
+}
+
+void frmSplash::Timer1_Timer()
+{
+    unloadAndShowOptions();
+    Timer1->stop();
+}
+
+void frmSplash::unloadAndShowOptions()
+{
+    // Whichever comes first wins; the window is gone after it.
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    Timer1->stop();
+    hide();
+    DefaultInstance<frmSplash>::release();
+    Options::instance().show();
+}
