@@ -9,7 +9,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace DebugLogFile {
+namespace DebugLogFile
+{
 
 QByteArray block(const QByteArray& runLog)
 {
@@ -21,7 +22,8 @@ QByteArray block(const QByteArray& runLog)
     return text;
 }
 
-namespace {
+namespace
+{
 bool canWriteIn(const QString& folder)
 {
     const QFileInfo dir(folder);
@@ -58,7 +60,8 @@ bool appendBlock(const QString& path, const QByteArray& runLog)
 
 } // namespace DebugLogFile
 
-namespace Module1 {
+namespace Module1
+{
 
 void SaveDebugLogAndExit()
 {

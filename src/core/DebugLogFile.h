@@ -4,7 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace DebugLogFile {
+namespace DebugLogFile
+{
 
 inline constexpr auto FileName = "Debug.txt";
 
@@ -21,7 +22,8 @@ bool appendBlock(const QString& path, const QByteArray& runLog);
 
 } // namespace DebugLogFile
 
-namespace Module1 {
+namespace Module1
+{
 // Appends the run's log to "Debug.txt" and ends the program. Only the first
 // call of a run does anything.
 void SaveDebugLogAndExit();

@@ -2,7 +2,8 @@
 
 #include "ui/DebugA.h"
 
-namespace Module1 {
+namespace Module1
+{
 
 void Log(const QString& text)
 {

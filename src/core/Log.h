@@ -5,7 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace Module1 {
+namespace Module1
+{
 void Log(const QString& text);
 void LogBytes(const QByteArray& bytes); // received data, exactly as it arrived
 } // namespace Module1

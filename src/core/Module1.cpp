@@ -2,7 +2,8 @@
 
 #include "ui/MainForm.h"
 
-namespace Module1 {
+namespace Module1
+{
 
 QString MailServer;
 QString UserName;

@@ -11,7 +11,8 @@
 
 class MainForm;
 
-namespace Module1 {
+namespace Module1
+{
 
 // Flags held as numbers use -1 for true and 0 for false.
 inline constexpr qint16 True = -1;

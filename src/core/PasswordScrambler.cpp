@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 
-namespace PasswordScrambler {
-namespace {
+namespace PasswordScrambler
+{
+namespace
+{
 
 // A lower-case letter becomes "8" and its upper-case partner; the upper-case
 // letter's own step, which comes next, turns that into "86" and the letter. An
@@ -11,15 +13,14 @@ namespace {
 // again within its own step, and no later step touches it. So no letter nests
 // deeper than two levels.
 constexpr Pair kTable[TableSize] = {
-    {'a', "8A"}, {'A', "6A"}, {'b', "8B"}, {'B', "6B"}, {'c', "8C"}, {'C', "6C"},
-    {'d', "8D"}, {'D', "6D"}, {'e', "8E"}, {'E', "6E"}, {'f', "8F"}, {'F', "6F"},
-    {'g', "8G"}, {'G', "6G"}, {'h', "8H"}, {'H', "6H"}, {'i', "8I"}, {'I', "6I"},
-    {'j', "8J"}, {'J', "6J"}, {'k', "8K"}, {'K', "6K"}, {'l', "8L"}, {'L', "6L"},
-    {'m', "8M"}, {'M', "6M"}, {'n', "8N"}, {'N', "6N"}, {'o', "8O"}, {'O', "6O"},
-    {'p', "8P"}, {'P', "6P"}, {'q', "8Q"}, {'Q', "6Q"}, {'r', "8R"}, {'R', "6R"},
-    {'s', "8S"}, {'S', "6S"}, {'t', "8T"}, {'T', "6T"}, {'u', "8U"}, {'U', "6U"},
-    {'v', "8V"}, {'V', "6V"}, {'w', "8W"}, {'W', "6W"}, {'x', "8X"}, {'X', "6X"},
-    {'y', "8Y"}, {'Y', "6Y"}, {'z', "8Z"}, {'Z', "6Z"},
+    {'a', "8A"}, {'A', "6A"}, {'b', "8B"}, {'B', "6B"}, {'c', "8C"}, {'C', "6C"}, {'d', "8D"},
+    {'D', "6D"}, {'e', "8E"}, {'E', "6E"}, {'f', "8F"}, {'F', "6F"}, {'g', "8G"}, {'G', "6G"},
+    {'h', "8H"}, {'H', "6H"}, {'i', "8I"}, {'I', "6I"}, {'j', "8J"}, {'J', "6J"}, {'k', "8K"},
+    {'K', "6K"}, {'l', "8L"}, {'L', "6L"}, {'m', "8M"}, {'M', "6M"}, {'n', "8N"}, {'N', "6N"},
+    {'o', "8O"}, {'O', "6O"}, {'p', "8P"}, {'P', "6P"}, {'q', "8Q"}, {'Q', "6Q"}, {'r', "8R"},
+    {'R', "6R"}, {'s', "8S"}, {'S', "6S"}, {'t', "8T"}, {'T', "6T"}, {'u', "8U"}, {'U', "6U"},
+    {'v', "8V"}, {'V', "6V"}, {'w', "8W"}, {'W', "6W"}, {'x', "8X"}, {'X', "6X"}, {'y', "8Y"},
+    {'Y', "6Y"}, {'z', "8Z"}, {'Z', "6Z"},
 };
 
 bool isHexForm(const QString& stored, QByteArray* bytes)

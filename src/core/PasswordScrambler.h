@@ -13,7 +13,8 @@
 
 #include <QString>
 
-namespace PasswordScrambler {
+namespace PasswordScrambler
+{
 
 inline constexpr int DecodeRounds = 50;
 inline constexpr char HexFormMarker[] = "qbhex:";

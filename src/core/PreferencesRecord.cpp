@@ -1,6 +1,7 @@
 #include "core/PreferencesRecord.h"
 
-namespace PreferencesRecord {
+namespace PreferencesRecord
+{
 
 QStringList split(const QString& record)
 {

@@ -5,7 +5,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace PreferencesRecord {
+namespace PreferencesRecord
+{
 
 inline constexpr auto PortField = "110";
 

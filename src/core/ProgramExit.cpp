@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <vector>
 
-namespace ProgramExit {
-namespace {
+namespace ProgramExit
+{
+namespace
+{
 
 std::vector<std::function<void()>>& cleanups()
 {

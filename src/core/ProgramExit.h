@@ -6,7 +6,8 @@
 
 #include <functional>
 
-namespace ProgramExit {
+namespace ProgramExit
+{
 
 // Runs once, in order of registration, just before the process ends.
 void addCleanup(std::function<void()> cleanup);

@@ -7,7 +7,8 @@
 #include <QSettings>
 #include <QUrl>
 
-namespace {
+namespace
+{
 
 constexpr auto kOrganization = "Quillbeacon";
 constexpr auto kStoreName = "Quillbeacon";

@@ -10,7 +10,8 @@
 
 #include <QApplication>
 
-namespace Module1 {
+namespace Module1
+{
 
 void ConfigureApplication(QApplication& app)
 {
@@ -41,9 +42,8 @@ void Main()
 void LoadSettings()
 {
     const SettingsStore store = SettingsStore::forThisProgram();
-    const QStringList fields =
-        PreferencesRecord::split(store.GetSetting(QStringLiteral("Preferences"),
-                                                  QStringLiteral("All"), QString()));
+    const QStringList fields = PreferencesRecord::split(
+        store.GetSetting(QStringLiteral("Preferences"), QStringLiteral("All"), QString()));
     // A missing field ends the load there: what was taken before it stays.
     if (fields.size() < 1)
         return;
@@ -83,10 +83,10 @@ void LoadSplashSetting()
 {
     const SettingsStore store = SettingsStore::forThisProgram();
     bool isNumber = false;
-    int value = store.GetSetting(QStringLiteral("Splash"), QStringLiteral("OnOff"),
-                                 QStringLiteral("1"))
-                    .trimmed()
-                    .toInt(&isNumber);
+    int value =
+        store.GetSetting(QStringLiteral("Splash"), QStringLiteral("OnOff"), QStringLiteral("1"))
+            .trimmed()
+            .toInt(&isNumber);
     // Anything but 0 or 1 counts as the default.
     if (!isNumber || (value != 0 && value != 1))
         value = 1;

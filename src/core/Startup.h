@@ -7,7 +7,8 @@
 
 class QApplication;
 
-namespace Module1 {
+namespace Module1
+{
 
 void ConfigureApplication(QApplication& app);
 

@@ -6,7 +6,8 @@
 
 #include <cmath>
 
-namespace Twips {
+namespace Twips
+{
 
 double perPixel()
 {

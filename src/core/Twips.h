@@ -6,7 +6,8 @@
 
 class QWidget;
 
-namespace Twips {
+namespace Twips
+{
 
 inline constexpr double PerInch = 1440.0;
 

@@ -21,7 +21,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace {
+namespace
+{
 
 template <class Control>
 Control* makeControl(QWidget* parent, const char* name, double left, double top, double width,
@@ -59,17 +60,17 @@ Options::Options()
 
 void Options::buildControls(QWidget* client)
 {
-    Label1 = makeLabel(client, "Label1", QStringLiteral("Incoming Mail Server"), 120, 120, 1575,
-                       255);
+    Label1 =
+        makeLabel(client, "Label1", QStringLiteral("Incoming Mail Server"), 120, 120, 1575, 255);
     Server = makeControl<QLineEdit>(client, "Server", 120, 480, 3135, 285);
     Label5 = makeLabel(client, "Label5", QStringLiteral("Username"), 120, 840, 1575, 255);
-    Label4 = makeLabel(client, "Label4", QStringLiteral("Default Port is 110"), 1920, 840, 1335,
-                       255);
+    Label4 =
+        makeLabel(client, "Label4", QStringLiteral("Default Port is 110"), 1920, 840, 1335, 255);
     Username = makeControl<QLineEdit>(client, "Username", 120, 1200, 3135, 285);
     Label2 = makeLabel(client, "Label2", QStringLiteral("Password"), 120, 1560, 1575, 255);
     Password = makeControl<QLineEdit>(client, "Password", 120, 1920, 3135, 285);
-    Label3 = makeLabel(client, "Label3", QStringLiteral("Outgoing Mail Server"), 120, 2280, 1935,
-                       255);
+    Label3 =
+        makeLabel(client, "Label3", QStringLiteral("Outgoing Mail Server"), 120, 2280, 1935, 255);
     ServerB = makeControl<QLineEdit>(client, "ServerB", 120, 2640, 3135, 285);
     chkSplash = makeControl<QCheckBox>(client, "chkSplash", 480, 3120, 2535, 495);
     chkSplash->setText(QStringLiteral("Show Splash Screen At Startup"));
@@ -139,10 +140,10 @@ void Options::cmdOK_Click()
     Encrypt();
     const QString record =
         PreferencesRecord::join(Server->text(), Username->text(), Password->text());
-    const bool saved = store.SaveSettings(
-        {{QStringLiteral("Preferences"), QStringLiteral("All")},
-         {QStringLiteral("Splash"), QStringLiteral("OnOff")}},
-        {record, QString::number(chkSplash->isChecked() ? 1 : 0)});
+    const bool saved =
+        store.SaveSettings({{QStringLiteral("Preferences"), QStringLiteral("All")},
+                            {QStringLiteral("Splash"), QStringLiteral("OnOff")}},
+                           {record, QString::number(chkSplash->isChecked() ? 1 : 0)});
     // The box shows the password as typed again, so a second OK does not
     // scramble the scrambled text.
     Password->setText(plain);

@@ -10,7 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 QByteArray readAll(const QString& path)
 {
     QFile file(path);

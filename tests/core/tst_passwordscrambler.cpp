@@ -77,8 +77,8 @@ void TestPasswordScrambler::scrambledLettersAreNestedCodes()
 
 void TestPasswordScrambler::passwordsWithoutLettersAreUnchanged()
 {
-    for (const QString& p : {QString(), QStringLiteral("1234"), QStringLiteral(" ,.;!"),
-                             QStringLiteral("äöüßé€")}) {
+    for (const QString& p :
+         {QString(), QStringLiteral("1234"), QStringLiteral(" ,.;!"), QStringLiteral("äöüßé€")}) {
         QCOMPARE(scramble(p), p);
         QCOMPARE(decode(p), p);
         QCOMPARE(storedForm(p), p);
@@ -88,8 +88,8 @@ void TestPasswordScrambler::passwordsWithoutLettersAreUnchanged()
 
 void TestPasswordScrambler::randomPasswordsComeBackExactly()
 {
-    const QString alphabet = QStringLiteral(
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ,.-_!\"#$%&'()*+/:;<=>?@é€");
+    const QString alphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ01"
+                                            "23456789 ,.-_!\"#$%&'()*+/:;<=>?@é€");
     QRandomGenerator rng(4711);
     int hexForms = 0;
     for (int n = 0; n < 5000; ++n) {

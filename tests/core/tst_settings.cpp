@@ -17,7 +17,8 @@
 #include <QTimer>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 QString storedRecord()
 {
@@ -109,9 +110,11 @@ void TestSettings::recordFields_data()
     QTest::addColumn<QStringList>("fields");
     QTest::newRow("empty") << "" << QStringList{};
     QTest::newRow("all empty") << ",110,," << QStringList{"", "110", "", ""};
-    QTest::newRow("full") << "pop.example,110,ann,6A" << QStringList{"pop.example", "110", "ann", "6A"};
+    QTest::newRow("full") << "pop.example,110,ann,6A"
+                          << QStringList{"pop.example", "110", "ann", "6A"};
     QTest::newRow("three") << "pop,110,ann" << QStringList{"pop", "110", "ann"};
-    QTest::newRow("password commas") << "pop,110,ann,8A,,6B," << QStringList{"pop", "110", "ann", "8A,,6B,"};
+    QTest::newRow("password commas")
+        << "pop,110,ann,8A,,6B," << QStringList{"pop", "110", "ann", "8A,,6B,"};
 }
 
 void TestSettings::recordFields()
@@ -128,11 +131,26 @@ void TestSettings::loadSettingsStopsAtMissingField_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("boxesFilled");
-    QTest::newRow("none") << "" << "" << "" << "" << false;
-    QTest::newRow("server only") << "pop" << "pop" << "" << "" << false;
-    QTest::newRow("no user") << "pop,110" << "pop" << "" << "" << false;
-    QTest::newRow("no password") << "pop,110,ann" << "pop" << "ann" << "" << false;
-    QTest::newRow("port ignored") << "pop,995,ann,8A" << "pop" << "ann" << "8A" << true;
+    QTest::newRow("none") << ""
+                          << ""
+                          << ""
+                          << "" << false;
+    QTest::newRow("server only") << "pop"
+                                 << "pop"
+                                 << ""
+                                 << "" << false;
+    QTest::newRow("no user") << "pop,110"
+                             << "pop"
+                             << ""
+                             << "" << false;
+    QTest::newRow("no password") << "pop,110,ann"
+                                 << "pop"
+                                 << "ann"
+                                 << "" << false;
+    QTest::newRow("port ignored") << "pop,995,ann,8A"
+                                  << "pop"
+                                  << "ann"
+                                  << "8A" << true;
 }
 
 void TestSettings::loadSettingsStopsAtMissingField()
@@ -164,7 +182,8 @@ void TestSettings::okStoresRecordAndSplashSwitch()
     options.cmdOK_Click();
 
     QCOMPARE(storedRecord(), "pop.example.test,110,ann," + PasswordScrambler::scramble("Secret9"));
-    QCOMPARE(SettingsStore::forThisProgram().GetSetting("Splash", "OnOff", "?"), QStringLiteral("0"));
+    QCOMPARE(SettingsStore::forThisProgram().GetSetting("Splash", "OnOff", "?"),
+             QStringLiteral("0"));
     QVERIFY(!options.isVisible());
     QCOMPARE(Module1::MailServer, QStringLiteral("pop.example.test"));
     QCOMPARE(Module1::UserName, QStringLiteral("ann"));
@@ -184,7 +203,8 @@ void TestSettings::okWithEmptyBoxesStoresBareRecord()
 {
     Options::instance().cmdOK_Click();
     QCOMPARE(storedRecord(), QStringLiteral(",110,,"));
-    QCOMPARE(SettingsStore::forThisProgram().GetSetting("Splash", "OnOff", "?"), QStringLiteral("0"));
+    QCOMPARE(SettingsStore::forThisProgram().GetSetting("Splash", "OnOff", "?"),
+             QStringLiteral("0"));
 }
 
 void TestSettings::okTwiceKeepsThePassword()
@@ -234,8 +254,8 @@ void TestSettings::settingsFileIsPrivate()
     Options::instance().cmdOK_Click();
     const QFile::Permissions permissions =
         QFile::permissions(SettingsStore::forThisProgram().fileName());
-    QCOMPARE(permissions & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
-                            QFile::WriteOther),
+    QCOMPARE(permissions &
+                 (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
              QFile::Permissions());
     QVERIFY(permissions & QFile::ReadOwner);
 }

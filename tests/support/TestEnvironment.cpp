@@ -12,8 +12,10 @@
 #include <QFile>
 #include <QStandardPaths>
 
-namespace TestEnvironment {
-namespace {
+namespace TestEnvironment
+{
+namespace
+{
 int s_exits = 0;
 }
 

@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace TestEnvironment {
+namespace TestEnvironment
+{
 
 // Call from initTestCase(): QStandardPaths test mode, a fresh config folder,
 // and an exit that only counts.
