@@ -1,0 +1,268 @@
+// The SMTP dialogue without a socket, as transcripts: what the server says,
+// what the client answers byte for byte, and how the send ends.
+
+#include "smtp/SmtpDialogue.h"
+
+#include <QtTest>
+
+using Outcome = SmtpDialogue::Outcome;
+
+namespace
+{
+
+SmtpDialogue::Message message()
+{
+    return {QStringLiteral(" me@example.test "), QStringLiteral("qbtest@localhost "),
+            QStringLiteral("Hi"), QStringLiteral("A\nB"), QByteArray()};
+}
+
+const QByteArray OrdinaryData = "Subject:Hi\r\n\r\nA\r\nB\r\n\r\n\r\n.\r\n";
+
+// The ordinary dialogue: each server reply and the client's answer to it.
+const QList<QPair<QByteArray, QByteArray>> Ordinary = {
+    {"220 mail.example.test ESMTP\r\n", "HELO me\r\n"},
+    {"250 mail.example.test\r\n", "MAIL FROM:<me@example.test>\r\n"},
+    {"250 2.1.0 Ok\r\n", "RCPT TO:<qbtest@localhost>\r\n"},
+    {"250 2.1.5 Ok\r\n", "DATA\r\n"},
+    {"354 End data with <CR><LF>.<CR><LF>\r\n", OrdinaryData},
+    {"250 2.0.0 Ok: queued as 1234\r\n", "QUIT\r\n"},
+};
+
+} // namespace
+
+class tst_smtpdialogue : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ordinarySend()
+    {
+        SmtpDialogue dialogue;
+        dialogue.start(message());
+        QCOMPARE(dialogue.step(), 0);
+        for (int i = 0; i < Ordinary.size(); ++i) {
+            const SmtpDialogue::Reaction reaction = dialogue.dataArrived(Ordinary[i].first);
+            QCOMPARE(reaction.toSend, Ordinary[i].second);
+            QCOMPARE(reaction.outcome, Outcome::Running);
+            QVERIFY(!reaction.close);
+            QCOMPARE(dialogue.step(), i + 1);
+        }
+        QVERIFY(dialogue.dataAccepted());
+        const SmtpDialogue::Reaction end = dialogue.dataArrived("221 2.0.0 Bye\r\n");
+        QCOMPARE(end.outcome, Outcome::Sent);
+        QVERIFY(end.close);
+        QVERIFY(end.toSend.isEmpty());
+        QVERIFY(!dialogue.running());
+        QCOMPARE(dialogue.step(), 6);
+        // Nothing after the end starts anything again.
+        QCOMPARE(dialogue.dataArrived("220 again\r\n").outcome, Outcome::Running);
+        QVERIFY(dialogue.dataArrived("220 again\r\n").toSend.isEmpty());
+    }
+
+    // The same transcript with every reply cut into single bytes, and with
+    // every reply spread over a cut at each position.
+    void splitRepliesCountOnce()
+    {
+        for (int cut = 1; cut < 40; ++cut) {
+            SmtpDialogue dialogue;
+            dialogue.start(message());
+            for (const auto& [reply, answer] : Ordinary) {
+                QByteArray sent;
+                for (qsizetype at = 0; at < reply.size(); at += cut)
+                    sent += dialogue.dataArrived(reply.mid(at, cut)).toSend;
+                QCOMPARE(sent, answer);
+            }
+            QCOMPARE(dialogue.dataArrived("221 Bye\r").outcome, Outcome::Running);
+            QCOMPARE(dialogue.dataArrived("\n").outcome, Outcome::Sent);
+        }
+    }
+
+    void multiLineRepliesCountOnce()
+    {
+        SmtpDialogue dialogue;
+        dialogue.start(message());
+        QCOMPARE(dialogue.dataArrived("220-mail.example.test ESMTP\r\n220-no UCE\r\n").toSend,
+                 QByteArray());
+        QCOMPARE(dialogue.dataArrived("220 ready\r\n").toSend, QByteArray("HELO me\r\n"));
+        QCOMPARE(dialogue
+                     .dataArrived("250-mail.example.test\r\n250-PIPELINING\r\n250-SIZE "
+                                  "10240000\r\n250 8BITMIME\r\n")
+                     .toSend,
+                 QByteArray("MAIL FROM:<me@example.test>\r\n"));
+        QCOMPARE(dialogue.step(), 2);
+    }
+
+    void twoRepliesInOneArrivalAreTwoReplies()
+    {
+        SmtpDialogue dialogue;
+        dialogue.start(message());
+        QCOMPARE(dialogue.dataArrived("220 hi\r\n250 ok\r\n25").toSend,
+                 QByteArray("HELO me\r\nMAIL FROM:<me@example.test>\r\n"));
+        QCOMPARE(dialogue.step(), 2);
+        QCOMPARE(dialogue.dataArrived("0 ok\r\n").toSend,
+                 QByteArray("RCPT TO:<qbtest@localhost>\r\n"));
+    }
+
+    // A refusal at any step before QUIT ends the send with the whole reply
+    // (all of its lines and its line end) and leaves the step where it was.
+    void refusalAtEveryStep()
+    {
+        for (int failAt = 0; failAt <= 5; ++failAt) {
+            SmtpDialogue dialogue;
+            dialogue.start(message());
+            for (int i = 0; i < failAt; ++i)
+                dialogue.dataArrived(Ordinary[i].first);
+            const QByteArray refusal = "550-5.1.1 <qbtest@localhost>:\r\n550 5.1.1 unknown\r\n";
+            const SmtpDialogue::Reaction reaction = dialogue.dataArrived(refusal);
+            QCOMPARE(reaction.outcome, Outcome::Failed);
+            QCOMPARE(reaction.reply, QString::fromLatin1(refusal));
+            QVERIFY(reaction.close);
+            QVERIFY(reaction.toSend.isEmpty());
+            QCOMPARE(dialogue.step(), failAt);
+            QVERIFY(!dialogue.running());
+            QVERIFY(!dialogue.dataAccepted());
+        }
+    }
+
+    // Once the data has been accepted the mail is sent, whatever answers
+    // QUIT or however the connection ends.
+    void sentWhateverEndsTheDialogueAfterTheData_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("221") << "221 Bye\r\n";
+        QTest::newRow("250") << "250 Ok\r\n";
+        QTest::newRow("500") << "500 what\r\n";
+        QTest::newRow("time-out") << "";
+        QTest::newRow("socket error") << "error";
+    }
+    void sentWhateverEndsTheDialogueAfterTheData()
+    {
+        QFETCH(QString, ending);
+        SmtpDialogue dialogue;
+        dialogue.start(message());
+        for (const auto& [reply, answer] : Ordinary)
+            dialogue.dataArrived(reply);
+        SmtpDialogue::Reaction end;
+        if (ending.isEmpty())
+            end = dialogue.timedOut(QStringLiteral("late"));
+        else if (ending == "error")
+            end = dialogue.socketFailed();
+        else
+            end = dialogue.dataArrived(ending.toLatin1());
+        QCOMPARE(end.outcome, Outcome::Sent);
+        QVERIFY(end.close);
+        QVERIFY(end.reply.isEmpty());
+        QVERIFY(!dialogue.running());
+    }
+
+    void timeOutOrSocketErrorBeforeTheData()
+    {
+        SmtpDialogue dialogue;
+        dialogue.start(message());
+        dialogue.dataArrived(Ordinary[0].first);
+        const SmtpDialogue::Reaction late = dialogue.timedOut(QStringLiteral("no reply"));
+        QCOMPARE(late.outcome, Outcome::Failed);
+        QCOMPARE(late.reply, QStringLiteral("no reply"));
+        QVERIFY(late.close);
+        QCOMPARE(dialogue.timedOut(QStringLiteral("again")).outcome, Outcome::Running);
+
+        dialogue.start(message());
+        const SmtpDialogue::Reaction broken = dialogue.socketFailed();
+        QCOMPARE(broken.outcome, Outcome::Running); // the window reports the socket's error
+        QVERIFY(!dialogue.running());
+        QCOMPARE(dialogue.timedOut(QStringLiteral("x")).outcome, Outcome::Running);
+    }
+
+    void restartForgetsHalfAReply()
+    {
+        SmtpDialogue dialogue;
+        dialogue.start(message());
+        dialogue.dataArrived("220 hi\r\n250-par");
+        dialogue.start(message());
+        QCOMPARE(dialogue.step(), 0);
+        QCOMPARE(dialogue.dataArrived("220 hi\r\n").toSend, QByteArray("HELO me\r\n"));
+    }
+
+    void heloArgument_data()
+    {
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<QByteArray>("argument");
+        QTest::newRow("address") << "me@example.test" << QByteArray("me");
+        QTest::newRow("trimmed") << "  me@example.test\t" << QByteArray("me");
+        QTest::newRow("first @") << "a@b@c" << QByteArray("a");
+        QTest::newRow("no @") << " workstation " << QByteArray("workstation");
+        QTest::newRow("empty") << "" << QByteArray("localhost");
+        QTest::newRow("blank") << "   " << QByteArray("localhost");
+        QTest::newRow("nothing before @") << "@example.test" << QByteArray("localhost");
+    }
+    void heloArgument()
+    {
+        QFETCH(QString, sender);
+        QFETCH(QByteArray, argument);
+        QCOMPARE(SmtpDialogue::heloArgument(sender), argument);
+    }
+
+    void dataSection_data()
+    {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("two lines")
+            << "S"
+            << "A\nB" << QByteArray() << QByteArray("Subject:S\r\n\r\nA\r\nB\r\n\r\n\r\n.\r\n");
+        QTest::newRow("empty text")
+            << "S"
+            << "" << QByteArray() << QByteArray("Subject:S\r\n\r\n\r\n\r\n\r\n.\r\n");
+        QTest::newRow("subject kept as typed")
+            << " two  words "
+            << "x" << QByteArray() << QByteArray("Subject: two  words \r\n\r\nx\r\n\r\n\r\n.\r\n");
+        QTest::newRow("dots doubled") << "S"
+                                      << ".\n.hidden\n..two\na.b" << QByteArray()
+                                      << QByteArray("Subject:S\r\n\r\n..\r\n..hidden\r\n...two\r\n"
+                                                    "a.b\r\n\r\n\r\n.\r\n");
+        QTest::newRow("CR LF and CR are line ends once")
+            << "S"
+            << "A\r\nB\rC\r\n"
+            << QByteArray() << QByteArray("Subject:S\r\n\r\nA\r\nB\r\nC\r\n\r\n\r\n\r\n.\r\n");
+        QTest::newRow("non-ASCII as UTF-8") << "Grüße"
+                                            << "Ünïcode €" << QByteArray()
+                                            << QByteArray("Subject:Gr\xc3\xbc\xc3\x9f"
+                                                          "e\r\n\r\n\xc3\x9cn\xc3\xaf"
+                                                          "code "
+                                                          "\xe2\x82\xac\r\n\r\n\r\n.\r\n");
+        // The block's LF line ends go out as CR LF; its 14-byte last line
+        // starts with "." and gets a second one; an empty line follows "end".
+        QTest::newRow("block")
+            << "S"
+            << "A" << QByteArray("begin 664 a\n.86)C\n \nend\n")
+            << QByteArray(
+                   "Subject:S\r\n\r\nA\r\n\r\nbegin 664 a\r\n..86)C\r\n \r\nend\r\n\r\n.\r\n");
+    }
+    void dataSection()
+    {
+        QFETCH(QString, subject);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, block);
+        QFETCH(QByteArray, data);
+        QCOMPARE(SmtpDialogue::dataSection(subject, text, block), data);
+    }
+
+    void fieldProblems()
+    {
+        const QString ok = QStringLiteral("x");
+        QVERIFY(SmtpDialogue::fieldProblem(ok, ok, ok, ok).isEmpty());
+        QVERIFY(SmtpDialogue::fieldProblem(ok, QString(), QString(), QString()).isEmpty());
+        QVERIFY(SmtpDialogue::fieldProblem(QString(), ok, ok, ok).contains("Host"));
+        QVERIFY(SmtpDialogue::fieldProblem(QStringLiteral("  "), ok, ok, ok).contains("Host"));
+        const QString broken = QStringLiteral("a\r\nRCPT TO:<b@c>");
+        QVERIFY(SmtpDialogue::fieldProblem(broken, ok, ok, ok).contains("Host"));
+        QVERIFY(SmtpDialogue::fieldProblem(ok, broken, ok, ok).contains("Reply to"));
+        QVERIFY(SmtpDialogue::fieldProblem(ok, ok, QStringLiteral("a\nb"), ok).contains("Mail To"));
+        const QString problem = SmtpDialogue::fieldProblem(ok, ok, ok, QStringLiteral("a\rb"));
+        QVERIFY(problem.contains("Subject") && problem.contains("line break"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_smtpdialogue)
+#include "tst_smtpdialogue.moc"
