@@ -9,6 +9,7 @@
 #include "ui/frmSplash.h"
 
 #include <QApplication>
+#include <QFont>
 
 namespace Module1
 {
@@ -21,6 +22,17 @@ void ConfigureApplication(QApplication& app)
     app.setDesktopFileName(QStringLiteral("io.github.quillbeacon.Quillbeacon"));
     // The program lives on in the tray with every window hidden.
     app.setQuitOnLastWindowClosed(false);
+    // The windows are laid out in twips for a narrow 8-point sans serif face;
+    // the usual default face would cut the captions off, and its stand-ins
+    // run a little wider, hence 7.5 points.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                                QStringLiteral("Helvetica"),
+                                QStringLiteral("DejaVu Sans Condensed")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(7.5);
+    app.setFont(font);
 }
 
 void RunStartupSteps(std::initializer_list<std::function<void()>> steps)
