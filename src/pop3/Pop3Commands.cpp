@@ -1,17 +1,18 @@
 #include "pop3/Pop3Commands.h"
 
-#include "core/Module1.h"
+#include "ui/Email.h"
 
-// Placeholder until the mailbox window exists.
-namespace Module1 {
+namespace Module1
+{
+
 void ConnectMailbox()
 {
-    DeleteMode = True;
-    Pop3Step = 0;
+    Email::instance().StartSession(Pop3Session::Mode::Delete);
 }
+
 void ConnectRetrieve()
 {
-    DeleteMode = False;
-    Pop3Step = 0;
+    Email::instance().StartSession(Pop3Session::Mode::Retrieve);
 }
+
 } // namespace Module1

@@ -1,7 +1,8 @@
 #pragma once
 // The two commands that start a POP3 session on Email's socket.
 
-namespace Module1 {
+namespace Module1
+{
 void ConnectMailbox();  // "&Delete All Mail": delete every message on the server
 void ConnectRetrieve(); // "&Connect": retrieve every message
 } // namespace Module1

@@ -1,0 +1,310 @@
+#include "pop3/Pop3Session.h"
+
+#include "pop3/ExtractHeaders.h"
+
+namespace
+{
+
+Pop3Action logAction(const QString& text)
+{
+    Pop3Action a(Pop3Action::Kind::Log);
+    a.text = text;
+    return a;
+}
+
+// A message announced as bigger than this is not taken at its word for the
+// buffer's capacity; it still arrives in full, the buffer just grows.
+constexpr qsizetype MaxReservation = 256 * 1024 * 1024;
+
+} // namespace
+
+void Pop3Session::start(Mode mode, const QString& user, const QString& password)
+{
+    m_mode = mode;
+    m_user = user;
+    m_password = password;
+    m_running = true;
+    m_step = Greeting;
+    m_lastToFetch = 0;
+    m_pendingReplies = 0;
+    // Text left from an interrupted session must not end up in front of this
+    // session's first message.
+    m_receiveBuffer = QByteArray();
+    m_scanFrom = 0;
+    m_reserved = false;
+}
+
+void Pop3Session::sendAndLog(Pop3Actions& out, const QByteArray& command, const QString& logged)
+{
+    Pop3Action send(Pop3Action::Kind::Send);
+    send.bytes = command + "\r\n";
+    out << send << logAction(logged);
+}
+
+Pop3Actions Pop3Session::receive(const QByteArray& data)
+{
+    Pop3Actions out;
+    if (!m_running)
+        return out;
+    m_receiveBuffer += data;
+    while (m_running) {
+        if (m_step == RetrReply) {
+            const qsizetype before = out.size();
+            out += collectMessage();
+            if (out.size() == before)
+                break; // more data is to come
+            continue;
+        }
+        // One reply is one line, whatever the cut of the arrivals.
+        const qsizetype end = m_receiveBuffer.indexOf('\n');
+        if (end < 0)
+            break;
+        const QByteArray reply = m_receiveBuffer.left(end + 1);
+        m_receiveBuffer.remove(0, end + 1);
+        out += handleReply(reply);
+    }
+    return out;
+}
+
+Pop3Actions Pop3Session::connectionFailed(const QString& reason)
+{
+    if (!m_running)
+        return {};
+    return fail(reason.toUtf8());
+}
+
+Pop3Actions Pop3Session::fail(const QByteArray& what)
+{
+    m_running = false;
+    Pop3Action a(Pop3Action::Kind::Fail);
+    a.bytes = what;
+    return {a};
+}
+
+Pop3Actions Pop3Session::handleReply(const QByteArray& reply)
+{
+    if (!reply.startsWith('+'))
+        return fail(reply);
+
+    Pop3Actions out;
+    switch (m_step) {
+    case Greeting:
+        m_messageCount = 0;
+        m_currentMessage = 0;
+        sendAndLog(out, "USER " + m_user.toUtf8(), QStringLiteral("USER ") + m_user);
+        m_step = UserReply;
+        break;
+    case UserReply:
+        // The password never goes into the log.
+        sendAndLog(out, "PASS " + m_password.toUtf8(), QStringLiteral("PASS ****"));
+        m_step = PassReply;
+        break;
+    case PassReply:
+        sendAndLog(out, "STAT", QStringLiteral("STAT"));
+        m_step = StatReply;
+        break;
+    case StatReply:
+        out = afterStat(reply);
+        break;
+    case Closing:
+        // Replies to DELE and QUIT; the socket closes only once QUIT is
+        // answered, so the server carries out the deletions.
+        if (--m_pendingReplies <= 0) {
+            m_running = false;
+            out << Pop3Action(Pop3Action::Kind::Close);
+        }
+        break;
+    default:
+        break;
+    }
+    return out;
+}
+
+bool Pop3Session::parseStatCount(const QByteArray& reply, qint16* count)
+{
+    // "+OK 3 4711": the count runs from the 5th character to the next space
+    // (or the line end).
+    if (reply.size() < 5)
+        return false;
+    qsizetype end = 4;
+    while (end < reply.size() && reply[end] != ' ' && reply[end] != '\r' && reply[end] != '\n')
+        ++end;
+    const QByteArray digits = reply.mid(4, end - 4);
+    if (digits.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        const char c = digits[i];
+        if (!(c >= '0' && c <= '9') && !(i == 0 && c == '-' && digits.size() > 1))
+            return false;
+    }
+    bool ok = false;
+    const short value = digits.toShort(&ok);
+    if (!ok)
+        return false;
+    *count = value;
+    return true;
+}
+
+Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
+{
+    qint16 count = 0;
+    if (!parseStatCount(reply, &count))
+        return fail(reply);
+    m_messageCount = count;
+
+    Pop3Actions out;
+    if (count <= 0) {
+        m_step = Closing;
+        m_pendingReplies = 1;
+        sendAndLog(out, "QUIT", QStringLiteral("QUIT"));
+        out << logAction(QStringLiteral("You have not mail."));
+        return out;
+    }
+    if (m_mode == Mode::Delete) {
+        // Replies to DELE may come in while the commands are still going out;
+        // every reply from here on is counted against the DELEs and the QUIT.
+        m_step = Closing;
+        m_pendingReplies = count + 1;
+        for (int i = 1; i <= count; ++i) {
+            out << logAction(QStringLiteral("DELE%1").arg(i));
+            Pop3Action send(Pop3Action::Kind::Send);
+            send.bytes = "DELE " + QByteArray::number(i) + "\r\n";
+            send.yieldAfter = true;
+            out << send;
+        }
+        sendAndLog(out, "QUIT", QStringLiteral("QUIT"));
+        return out;
+    }
+    m_step = RetrReply;
+    m_lastToFetch = qMin<int>(count, MaxMessages);
+    m_currentMessage = 1;
+    m_receiveBuffer = QByteArray();
+    m_scanFrom = 0;
+    m_reserved = false;
+    sendAndLog(out, "RETR 1", QStringLiteral("RETR 1"));
+    return out;
+}
+
+void Pop3Session::reserveForMessage()
+{
+    // "+OK 1048576 octets": room for the whole reply at once.
+    const qsizetype lineEnd = m_receiveBuffer.indexOf('\n');
+    if (lineEnd < 0)
+        return;
+    m_reserved = true;
+    if (!m_receiveBuffer.startsWith("+OK "))
+        return;
+    qsizetype i = 4;
+    qsizetype octets = 0;
+    while (i < lineEnd && m_receiveBuffer[i] >= '0' && m_receiveBuffer[i] <= '9' &&
+           octets < MaxReservation) {
+        octets = octets * 10 + (m_receiveBuffer[i] - '0');
+        ++i;
+    }
+    const qsizetype wanted = lineEnd + 1 + octets + octets / 32 + 64; // dots may be doubled
+    if (octets > 0 && wanted <= MaxReservation)
+        m_receiveBuffer.reserve(wanted);
+}
+
+Pop3Actions Pop3Session::collectMessage()
+{
+    if (m_receiveBuffer.startsWith('-')) {
+        // "-ERR no such message": there will be no terminator to wait for.
+        const qsizetype end = m_receiveBuffer.indexOf('\n');
+        if (end < 0)
+            return {};
+        const QByteArray reply = m_receiveBuffer.left(end + 1);
+        m_receiveBuffer.remove(0, end + 1);
+        return fail(reply);
+    }
+    if (!m_reserved)
+        reserveForMessage();
+
+    // Only the bytes that arrived since the last search (and three before
+    // them, for a terminator cut across arrivals) are searched.
+    static const QByteArray terminator("\n.\r\n");
+    const qsizetype at = m_receiveBuffer.indexOf(terminator, m_scanFrom);
+    if (at < 0) {
+        m_scanFrom = qMax<qsizetype>(0, m_receiveBuffer.size() - (terminator.size() - 1));
+        return {};
+    }
+    const qsizetype end = at + terminator.size();
+    QByteArray reply;
+    if (end == m_receiveBuffer.size()) {
+        reply = std::move(m_receiveBuffer);
+        m_receiveBuffer = QByteArray();
+    } else {
+        reply = m_receiveBuffer.left(end);
+        m_receiveBuffer.remove(0, end);
+    }
+    m_scanFrom = 0;
+    m_reserved = false;
+    return storeMessage(reply);
+}
+
+Pop3Actions Pop3Session::storeMessage(const QByteArray& reply)
+{
+    const Module1::ExtractedHeaders headers = Module1::ExtractHeaders(messageText(reply));
+
+    Pop3Actions out;
+    Pop3Action store(Pop3Action::Kind::Store);
+    store.index = m_currentMessage - 1;
+    store.subject = headers[Module1::HeaderSubject];
+    store.recipient = headers[Module1::HeaderRecipient].trimmed();
+    store.body = headers[Module1::HeaderBody];
+    out << store;
+
+    if (m_currentMessage >= m_lastToFetch) {
+        m_step = Closing;
+        m_pendingReplies = 1;
+        sendAndLog(out, "QUIT", QStringLiteral("QUIT"));
+        if (m_messageCount > m_lastToFetch)
+            out << logAction(QStringLiteral("%1 of %2 messages retrieved; %3 left on the server.")
+                                 .arg(m_lastToFetch)
+                                 .arg(m_messageCount)
+                                 .arg(m_messageCount - m_lastToFetch));
+        out << Pop3Action(Pop3Action::Kind::SlideIn);
+        return out;
+    }
+    ++m_currentMessage;
+    const QByteArray number = QByteArray::number(m_currentMessage);
+    sendAndLog(out, "RETR " + number, QStringLiteral("RETR ") + QString::fromLatin1(number));
+    return out;
+}
+
+QString Pop3Session::messageText(const QByteArray& reply)
+{
+    // Drop the status line, then the terminator's "." CR LF; the text keeps
+    // the CR LF of its last line. A status line ended by a bare LF leaves
+    // nothing in front of the terminator: an empty message.
+    const qsizetype statusEnd = reply.indexOf("\r\n");
+    if (statusEnd < 0)
+        return QString();
+    const qsizetype start = statusEnd + 2;
+    const qsizetype length = reply.size() - start - 3;
+    if (length <= 0)
+        return QString();
+    QByteArrayView text(reply.constData() + start, length);
+
+    // Lines the server dot-stuffed ("..x") are stored as the author wrote them.
+    if (!text.startsWith("..") && text.indexOf("\r\n..") < 0)
+        return decode(text);
+    QByteArray unstuffed;
+    unstuffed.reserve(text.size());
+    qsizetype lineStart = 0;
+    while (lineStart < text.size()) {
+        qsizetype next = text.indexOf("\r\n", lineStart);
+        next = next < 0 ? text.size() : next + 2;
+        QByteArrayView line = text.sliced(lineStart, next - lineStart);
+        if (line.startsWith(".."))
+            line = line.sliced(1);
+        unstuffed.append(line);
+        lineStart = next;
+    }
+    return decode(unstuffed);
+}
+
+QString Pop3Session::decode(QByteArrayView bytes)
+{
+    return bytes.isValidUtf8() ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}

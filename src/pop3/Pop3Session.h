@@ -1,0 +1,81 @@
+#pragma once
+// The client side of a POP3 session, without a socket: it is fed each piece
+// of data as it arrives and answers with what to send, what to log and what
+// happened. The Email window owns the socket and carries the answers out.
+//
+// Replies are framed by their line end (steps 0-3 and 5) or by the
+// terminator line (step 4), however the data is cut into arrivals.
+
+#include "pop3/Pop3Action.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+class Pop3Session
+{
+public:
+    enum class Mode { Retrieve, Delete };
+
+    // Steps of the dialogue: what the session waits for.
+    enum Step : qint32 {
+        Greeting = 0,
+        UserReply = 1,
+        PassReply = 2,
+        StatReply = 3,
+        RetrReply = 4,
+        Closing = 5, // replies after the DELE commands and QUIT
+    };
+
+    // At most this many messages are kept per session (table indices 0-50).
+    static constexpr int MaxMessages = 51;
+
+    Pop3Session() = default;
+
+    // A new session: step 0, counters and buffer emptied.
+    void start(Mode mode, const QString& user, const QString& password);
+
+    // Data that arrived on the socket, in any cut.
+    Pop3Actions receive(const QByteArray& data);
+
+    // The connection failed (refused, lost, timed out): the error path while
+    // a session runs, nothing otherwise.
+    Pop3Actions connectionFailed(const QString& reason);
+
+    bool running() const { return m_running; }
+    qint32 step() const { return m_step; }
+    qint16 messageCount() const { return m_messageCount; }
+    qint16 currentMessage() const { return m_currentMessage; }
+    const QByteArray& receiveBuffer() const { return m_receiveBuffer; }
+
+    // The text of a retrieved reply (status line through terminator): status
+    // line and terminator dropped, doubled leading dots undone, decoded.
+    static QString messageText(const QByteArray& reply);
+    // UTF-8 where the bytes are valid UTF-8, Latin-1 otherwise.
+    static QString decode(QByteArrayView bytes);
+    // The count of a STAT reply; false when it is missing, not a number or
+    // outside the 16-bit range.
+    static bool parseStatCount(const QByteArray& reply, qint16* count);
+
+private:
+    Pop3Actions handleReply(const QByteArray& reply);
+    Pop3Actions collectMessage();
+    Pop3Actions afterStat(const QByteArray& reply);
+    Pop3Actions storeMessage(const QByteArray& reply);
+    Pop3Actions fail(const QByteArray& what);
+    void sendAndLog(Pop3Actions& out, const QByteArray& command, const QString& logged);
+    void reserveForMessage();
+
+    Mode m_mode = Mode::Retrieve;
+    QString m_user;
+    QString m_password;
+    bool m_running = false;
+    qint32 m_step = Greeting;
+    qint16 m_messageCount = 0;
+    qint16 m_currentMessage = 0;
+    int m_lastToFetch = 0;      // min(MessageCount, MaxMessages)
+    int m_pendingReplies = 0;   // step 5: replies still owed (DELEs and QUIT)
+    QByteArray m_receiveBuffer; // step 4: the RETR reply so far; else a partial line
+    qsizetype m_scanFrom = 0;   // step 4: where the terminator search goes on
+    bool m_reserved = false;    // capacity taken from "+OK n octets"
+};

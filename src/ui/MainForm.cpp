@@ -1,0 +1,171 @@
+#include "ui/MainForm.h"
+
+#include "core/Module1.h"
+#include "core/Twips.h"
+#include "ui/Email.h"
+#include "ui/PictureButton.h"
+#include "ui/PopupPlacement.h"
+#include "ui/SlideIn.h"
+#include "ui/ViewerBody.h"
+#include "ui/frmSendMail.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace
+{
+
+QLabel* cyanLabel(const QString& caption, QWidget* parent)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setAutoFillBackground(true);
+    QPalette cyan = label->palette();
+    cyan.setColor(QPalette::Window, QColor(128, 255, 255));
+    label->setPalette(cyan);
+    return label;
+}
+
+} // namespace
+
+MainForm::MainForm(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Form1"));
+    setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
+    setAttribute(Qt::WA_DeleteOnClose);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+    Twips::resizeClient(this, 3630, 2775);
+
+    Command1 = new QPushButton(QStringLiteral("Reply"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Twips::place(Command1, 2880, 600, 615, 255);
+    connect(Command1, &QPushButton::clicked, this, &MainForm::Command1_Click);
+
+    Exit = new PictureButton(this);
+    Exit->setObjectName(QStringLiteral("Exit"));
+    Twips::place(Exit, 3240, 120, 225, 225);
+    connect(Exit, &PictureButton::clicked, this, &MainForm::Exit_Click);
+
+    txtSender = new QLineEdit(this);
+    txtSender->setObjectName(QStringLiteral("txtSender"));
+    Twips::place(txtSender, 720, 120, 2415, 285);
+
+    txtMessage = new QPlainTextEdit(this);
+    txtMessage->setObjectName(QStringLiteral("txtMessage"));
+    txtMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Twips::place(txtMessage, 600, 960, 2895, 1695);
+
+    Label7 = cyanLabel(QStringLiteral("Body"), this);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Twips::place(Label7, 120, 960, 420, 255);
+    Label7->adjustSize();
+
+    txtSubject = new QLabel(this);
+    txtSubject->setObjectName(QStringLiteral("txtSubject"));
+    txtSubject->setTextFormat(Qt::PlainText);
+    Twips::place(txtSubject, 840, 600, 1935, 255);
+
+    Label5 = cyanLabel(QStringLiteral("Subject"), this);
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Twips::place(Label5, 120, 600, 600, 255);
+    Label5->adjustSize();
+
+    Label1 = cyanLabel(QStringLiteral("From"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Twips::place(Label1, 120, 120, 405, 255);
+    Label1->adjustSize();
+
+    // Beside the mailbox window, starting as low as it does.
+    m_left = Email::instance().Left() - 3630;
+    m_top = PopupPlacement::current().startTop;
+    move(Twips::toPixels(m_left), Twips::toPixels(m_top));
+}
+
+void MainForm::setTop(float top)
+{
+    m_top = top;
+    move(Twips::toPixels(m_left), Twips::toPixels(m_top));
+}
+
+void MainForm::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    const auto line = [&](double x1, double y1, double x2, double y2, int width) {
+        painter.setPen(QPen(Qt::black, width));
+        painter.drawLine(Twips::toPixels(x1), Twips::toPixels(y1), Twips::toPixels(x2),
+                         Twips::toPixels(y2));
+    };
+    line(2160, 120, 2280, 120, 1); // Line7
+    line(0, 480, 3600, 480, 2);    // Line5, under the "From" row
+    line(0, 2760, 3600, 2760, 5);  // Line4, bottom
+    line(3600, 0, 3600, 2760, 5);  // Line3, right
+    line(3600, 0, 0, 0, 5);        // Line2, top
+    line(0, 2760, 0, 0, 5);        // Line1, left
+}
+
+void MainForm::Form_Load(int index)
+{
+    txtSender->setText(Module1::MessageRecipients[index]);
+    txtSubject->setText(Module1::MessageSubjects[index]);
+
+    // The box gets the body once, already cut: a long attachment is never
+    // laid out only to be dropped.
+    m_body = ViewerBody::withoutAttachment(Module1::MessageBodies[index]);
+    QString shown = m_body;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    txtMessage->setPlainText(shown);
+
+    Module1::SlideInViewer(*this);
+}
+
+void MainForm::Command1_Click()
+{
+    frmSendMail& sender = frmSendMail::instance();
+    sender.show();
+    sender.raise();
+}
+
+void MainForm::Exit_Click()
+{
+    close();
+}
+
+void SlideInViewerSteps(MainForm& viewer)
+{
+    const Email& email = Email::instance();
+    viewer.m_slideSteps =
+        SlideIn::stepUp([&] { return viewer.Top(); }, [&](float top) { viewer.setTop(top); },
+                        [&] { return email.Top(); });
+}
+
+namespace Module1
+{
+
+void OpenViewer()
+{
+    const int row = Email::instance().lstMessages->currentRow();
+    if (row < 0 || row >= MessageTableSize)
+        return;
+    auto* viewer = new MainForm();
+    Viewer = viewer;
+    viewer->Form_Load(row);
+}
+
+void SlideInViewer(MainForm& viewer)
+{
+    // The viewer is hidden while it moves: only its final place is seen.
+    SlideInViewerSteps(viewer);
+    viewer.setTop(Email::instance().Top());
+    viewer.show();
+    viewer.raise();
+}
+
+} // namespace Module1

@@ -1,0 +1,11 @@
+#pragma once
+// The body a viewer shows: a uuencoded attachment is cut off. The cut is at
+// the first "begin 664" (that exact case), wherever it stands, and drops
+// everything after it; the line break before the block's line stays.
+
+#include <QString>
+
+namespace ViewerBody
+{
+QString withoutAttachment(const QString& body);
+} // namespace ViewerBody
