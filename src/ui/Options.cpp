@@ -7,6 +7,8 @@
 #include "core/SettingsStore.h"
 #include "core/Twips.h"
 #include "pop3/Pop3Commands.h"
+#include "tray/AppIcon.h"
+#include "tray/NoTrayNotice.h"
 #include "tray/TrayIcon.h"
 #include "ui/DebugA.h"
 #include "ui/frmSendMail.h"
@@ -79,6 +81,8 @@ void Options::buildControls(QWidget* client)
     TrayIcon1 = new TrayIcon(client);
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
     TrayIcon1->move(Twips::toPixels(2640), Twips::toPixels(3840));
+    TrayIcon1->setIcon(AppIcon::icon());
+    TrayIcon1->setToolTip(QStringLiteral("Quillbeacon"));
     cmdOK = makeControl<QPushButton>(client, "cmdOK", 1080, 4560, 1215, 495);
     cmdOK->setText(QStringLiteral("&OK"));
 
@@ -93,6 +97,13 @@ void Options::buildControls(QWidget* client)
 
     connect(cmdOK, &QPushButton::clicked, this, &Options::cmdOK_Click);
     connect(TrayIcon1, &TrayIcon::Click, this, &Options::TrayIcon1_Click);
+    // Without a notification area this window is the way to the commands:
+    // it stays up, and closing it ends the program.
+    connect(TrayIcon1, &TrayIcon::NotificationAreaMissing, this, [this] {
+        setCloseEndsProgram(true);
+        show();
+        NoTrayNotice::show(this);
+    });
 }
 
 void Options::buildMenu()
