@@ -1,0 +1,36 @@
+// ExtractHeaders over arbitrary text: the values come from single lines, the
+// angle brackets are gone from sender and recipient, and the body is the end
+// of the message.
+
+#include "pop3/ExtractHeaders.h"
+
+#include <cstdlib>
+
+namespace
+{
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QString message =
+        QString::fromLatin1(reinterpret_cast<const char*>(data), qsizetype(size));
+    const Module1::ExtractedHeaders values = Module1::ExtractHeaders(message);
+    for (int slot : {Module1::HeaderSubject, Module1::HeaderSender, Module1::HeaderRecipient}) {
+        check(!values[slot].contains(QLatin1String("\r\n")));
+        check(values[slot].size() <= message.size());
+    }
+    for (int slot : {Module1::HeaderSender, Module1::HeaderRecipient}) {
+        check(!values[slot].contains(QLatin1Char('<')));
+        check(!values[slot].contains(QLatin1Char('>')));
+    }
+    check(message.endsWith(values[Module1::HeaderBody]));
+    const qsizetype blank = message.indexOf(QLatin1String("\r\n\r\n"));
+    if (blank >= 0)
+        check(values[Module1::HeaderBody] == message.mid(blank + 4));
+    return 0;
+}
