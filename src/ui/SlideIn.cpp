@@ -45,6 +45,11 @@ void pushToScreen(QWidget* window)
 {
     if (!window->isVisible())
         return;
+    // A window shown a moment ago counts as mapped only once its expose
+    // event has been handled, and until then the toolkit drops its paints.
+    // The map request is already on its way to the display, ahead of the
+    // painting below, so the window is painted at every step.
+    window->setAttribute(Qt::WA_Mapped);
     window->repaint();
     flushX11();
 }
