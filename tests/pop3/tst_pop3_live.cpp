@@ -1,0 +1,180 @@
+// Real sessions through the Email window against the local Dovecot: retrieve
+// (list, tables, log), a message with a uuencoded block and the viewer's cut,
+// delete-all, no mail, and a wrong password.
+#include "core/Module1.h"
+#include "pop3/Pop3Commands.h"
+#include "support/Mailhost.h"
+#include "support/TestEnvironment.h"
+#include "ui/DebugA.h"
+#include "ui/Email.h"
+#include "ui/MainForm.h"
+#include "ui/SlideIn.h"
+
+#include <QListWidget>
+#include <QMessageBox>
+#include <QtTest>
+
+namespace
+{
+
+QByteArray logText()
+{
+    return DebugA::instance().log().text();
+}
+
+// The body as stored: the file's text after its first empty line.
+QString bodyOf(const QByteArray& file)
+{
+    const qsizetype at = file.indexOf("\r\n\r\n");
+    return QString::fromUtf8(file.mid(at + 4));
+}
+
+} // namespace
+
+class TestPop3Live : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void retrieve();
+    void uuencodedBlockIsCutInViewer();
+    void deleteAllEmptiesMailbox();
+    void noMail();
+    void wrongPassword();
+
+private:
+    bool runSession(void (*command)());
+    void answerBoxes();
+    QStringList m_boxes;
+    QTimer m_boxAnswerer;
+};
+
+void TestPop3Live::initTestCase()
+{
+    if (!Mailhost::available())
+        QSKIP("the local mail host is not running (scripts/mailhost start)");
+    TestEnvironment::isolate();
+    SlideIn::setPauseForTest(0);
+    connect(&m_boxAnswerer, &QTimer::timeout, this, &TestPop3Live::answerBoxes);
+    m_boxAnswerer.start(20);
+}
+
+void TestPop3Live::answerBoxes()
+{
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        m_boxes << box->text();
+        box->done(QMessageBox::Ok);
+    }
+}
+
+void TestPop3Live::init()
+{
+    TestEnvironment::resetWindows();
+    DefaultInstance<Email>::destroyForTest();
+    DebugA::instance().log().clear();
+    m_boxes.clear();
+    Module1::MailServer = QString::fromLatin1(Mailhost::Host);
+    Module1::UserName = QString::fromLatin1(Mailhost::User);
+    Module1::MailPassword = QString::fromLatin1(Mailhost::Password);
+    QVERIFY(Mailhost::clear());
+}
+
+// Runs one session to its end (the socket closed, normally or not).
+bool TestPop3Live::runSession(void (*command)())
+{
+    command();
+    QElapsedTimer clock;
+    clock.start();
+    while (Email::instance().sessionRunning() && clock.elapsed() < 60000)
+        QTest::qWait(20);
+    return !Email::instance().sessionRunning();
+}
+
+void TestPop3Live::retrieve()
+{
+    QVERIFY(Mailhost::seed(3, 3000));
+    QVERIFY(runSession(Module1::ConnectRetrieve));
+    QCOMPARE(m_boxes, QStringList());
+
+    Email& email = Email::instance();
+    QCOMPARE(email.lstMessages->count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(email.lstMessages->item(i)->text(), QStringLiteral(" Message %1").arg(i + 1));
+        QCOMPARE(Module1::MessageSubjects[i], QStringLiteral(" Message %1").arg(i + 1));
+        QCOMPARE(Module1::MessageBodies[i], bodyOf(Mailhost::readMessage(i + 1)));
+    }
+    QVERIFY(email.isVisible());
+    QCOMPARE(Module1::Pop3Step, 5);
+
+    const QByteArray log = logText();
+    QVERIFY2(log.startsWith("\r\n+OK ") && log.left(60).contains("Dovecot"),
+             log.left(60).constData());
+    for (const char* line : {"\r\nUSER qbtest", "\r\nPASS ****", "\r\nSTAT", "\r\nRETR 1",
+                             "\r\nRETR 2", "\r\nRETR 3", "\r\nQUIT"})
+        QVERIFY2(log.contains(line), line);
+    QVERIFY(!log.contains("qbpass"));
+    QVERIFY(!log.contains("RETR 4"));
+    // Retrieving leaves the messages on the server.
+    QCOMPARE(Mailhost::count(), 3);
+}
+
+void TestPop3Live::uuencodedBlockIsCutInViewer()
+{
+    const QByteArray message = "Subject: With file\n"
+                               "To: Ann <ann@example.test>\n"
+                               "\n"
+                               "Hello\n"
+                               ".starts with a dot\n"
+                               "begin 664 a.txt\n"
+                               "#86)C\n"
+                               "`\n"
+                               "end\n";
+    QVERIFY(Mailhost::add({message}));
+    QVERIFY(runSession(Module1::ConnectRetrieve));
+    QCOMPARE(m_boxes, QStringList());
+    QCOMPARE(Module1::MessageRecipients[0], QStringLiteral("Ann  ann@example.test"));
+    QCOMPARE(Module1::MessageBodies[0],
+             QStringLiteral("Hello\r\n.starts with a dot\r\nbegin 664 a.txt\r\n#86)C\r\n`\r\n"
+                            "end\r\n"));
+
+    Email::instance().lstMessages->setCurrentRow(0);
+    Module1::OpenViewer();
+    QVERIFY(Module1::Viewer);
+    QCOMPARE(Module1::Viewer->shownBody(), QStringLiteral("Hello\r\n.starts with a dot\r\n"));
+    delete Module1::Viewer;
+}
+
+void TestPop3Live::deleteAllEmptiesMailbox()
+{
+    QVERIFY(Mailhost::seed(4, 1000));
+    QVERIFY(runSession(Module1::ConnectMailbox));
+    QCOMPARE(m_boxes, QStringList());
+    QVERIFY(Mailhost::waitCount(0, 10));
+    const QByteArray log = logText();
+    for (const char* line : {"\r\nDELE1", "\r\nDELE2", "\r\nDELE3", "\r\nDELE4", "\r\nQUIT"})
+        QVERIFY2(log.contains(line), line);
+    QCOMPARE(Email::instance().lstMessages->count(), 0);
+    QVERIFY(!Email::instance().isVisible());
+}
+
+void TestPop3Live::noMail()
+{
+    QVERIFY(runSession(Module1::ConnectRetrieve));
+    QCOMPARE(m_boxes, QStringList());
+    QVERIFY(logText().contains("\r\nQUIT\r\nYou have not mail.\r\n+OK"));
+    QVERIFY(!Email::instance().isVisible());
+}
+
+void TestPop3Live::wrongPassword()
+{
+    Module1::MailPassword = QStringLiteral("wrong");
+    QVERIFY(runSession(Module1::ConnectRetrieve));
+    QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
+    QVERIFY(logText().endsWith("\r\nPOP3 Error: -ERR [AUTH] Authentication failed.\r\n"));
+    QCOMPARE(Module1::Pop3Step, 2);
+}
+
+QTEST_MAIN(TestPop3Live)
+#include "tst_pop3_live.moc"
