@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# The real binary with a real notification area: on an Xvfb display with the
+# XEmbed tray host trayer, the program's icon is embedded in the panel; a
+# right and a left click on it open the "&File" menu at the pointer; "&Exit"
+# ends the program through the orderly exit, which writes "Debug.txt" beside
+# the binary.
+# With QB_TRAY_SCREENSHOT=path the open menu is also saved as a picture.
+set -euo pipefail
+: "${QB_BINARY:?QB_BINARY names the program binary}"
+for tool in Xvfb trayer xdotool xwininfo; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 0; }
+done
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*"
+    local win
+    for win in $(xdotool search --onlyvisible --class quillbeacon 2>/dev/null); do
+        echo "  window $win: $(xwininfo -id "$win" | grep -E 'xwininfo|Absolute|Width|Height|Override' | tr -s ' \n' ' ')"
+    done
+    [ -s "$work/stderr.txt" ] && sed 's/^/  program: /' "$work/stderr.txt"
+    exit 1
+}
+
+# waitfor SECONDS COMMAND...: retries the command every 0.1 s.
+waitfor() {
+    local tries=$(($1 * 10))
+    shift
+    while ! "$@" 2>/dev/null; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+
+# A copy in a folder of its own has settings and a Debug.txt of its own.
+cp "$QB_BINARY" "$work/quillbeacon"
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-root}" QT_QPA_PLATFORM=xcb
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# No session bus: Qt takes the XEmbed tray, as on a plain X11 desktop.
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+
+# Xvfb picks a free display and writes its number to the descriptor.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp >"$work/xvfb.txt" 2>&1 &
+pids+=($!)
+exec 3>&-
+waitfor 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+trayer --edge top --align right --widthtype pixel --width 200 --height 32 \
+    --SetDockType true --transparent false >"$work/trayer.txt" 2>&1 &
+pids+=($!)
+panel_id() { xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ { print $1; exit }'; }
+panel_found() { [ -n "$(panel_id)" ]; }
+waitfor 10 panel_found || fail "trayer's panel did not appear"
+panel="$(panel_id)"
+
+(cd "$work" && exec ./quillbeacon 2>"$work/stderr.txt") &
+app=$!
+pids+=("$app")
+app_gone() {
+    local state
+    state="$(ps -o stat= -p "$app" 2>/dev/null || true)"
+    [ -z "$state" ] || [[ "$state" == Z* ]]
+}
+
+# The icon: a window of the program embedded in trayer's panel. Its absolute
+# geometry is the last field of xwininfo's line, as +X+Y.
+icon_line() { xwininfo -tree -id "$panel" | grep '("quillbeacon"' | head -n 1; }
+icon_found() { [ -n "$(icon_line)" ]; }
+waitfor 20 icon_found || fail "the icon never appeared in the notification area"
+line="$(icon_line)"
+icon_viewable() { xwininfo -id "$(awk '{ print $1 }' <<<"$line")" | grep -q IsViewable; }
+waitfor 10 icon_viewable || fail "the icon in the panel was never shown"
+size="$(awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { print $i; exit } }' <<<"$line")"
+abs="$(awk '{ print $NF }' <<<"$line")"
+w="${size%%x*}"
+rest="${size#*x}"
+h="${rest%%+*}"
+ax="$(cut -d+ -f2 <<<"$abs")"
+ay="$(cut -d+ -f3 <<<"$abs")"
+cx=$((ax + w / 2))
+cy=$((ay + h / 2))
+echo "icon embedded at ${w}x${h}+$ax+$ay"
+
+# The popup menu: a shown override-redirect window of the program, taller
+# than the icon (the embedded icon is one too).
+menu_window() {
+    local win info
+    for win in $(xdotool search --onlyvisible --class quillbeacon 2>/dev/null); do
+        info="$(xwininfo -id "$win")"
+        if grep -q 'Override Redirect State: yes' <<<"$info" \
+            && [ "$(awk '/Height:/ { print $2 }' <<<"$info")" -gt 60 ]; then
+            echo "$win"
+            return 0
+        fi
+    done
+    return 1
+}
+menu_open() { [ -n "$(menu_window)" ]; }
+menu_closed() { ! menu_open; }
+
+# No settings yet: the splash comes first, then Options. Its going away
+# would close a menu opened over it, so the clicks wait for Options.
+options_up() { [ -n "$(xdotool search --onlyvisible --name '^Options$' 2>/dev/null)" ]; }
+waitfor 20 options_up || fail "the Options window never came up"
+
+# The right button opens the menu; Escape closes it without a command.
+xdotool mousemove "$cx" "$cy" click 3
+waitfor 10 menu_open || fail "a right click on the icon opened no menu"
+xdotool key Escape
+waitfor 10 menu_closed || fail "Escape did not close the menu"
+app_gone && fail "the program ended after Escape"
+
+# The left button opens it at the pointer.
+xdotool mousemove "$cx" "$cy" click 1
+waitfor 10 menu_open || fail "a left click on the icon opened no menu"
+menu="$(menu_window)"
+geometry="$(xdotool getwindowgeometry "$menu")"
+echo "menu: $(grep Geometry <<<"$geometry" | xargs)"
+# The menu is as tall as its five items and two separators, and starts at the
+# pointer's height (the screen's edge may push it to the left).
+my="$(xwininfo -id "$menu" | awk '/Absolute upper-left Y/ { print $NF }')"
+[ "$my" -eq "$cy" ] || fail "the menu opened at y=$my, not at the pointer (y=$cy)"
+if [ -n "${QB_TRAY_SCREENSHOT:-}" ] && command -v import >/dev/null; then
+    sleep 0.3
+    import -window root -crop 400x180+624+0 +repage "$QB_TRAY_SCREENSHOT"
+    echo "screenshot: $QB_TRAY_SCREENSHOT"
+fi
+
+xdotool key e
+waitfor 10 app_gone || fail "&Exit did not end the program"
+status=0
+wait "$app" || status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+
+[ -f "$work/Debug.txt" ] || fail "no Debug.txt beside the binary"
+# One block: the run's log, then the separator line.
+[ "$(grep -c $'^-----------\r$' "$work/Debug.txt")" -eq 1 ] \
+    || fail "Debug.txt holds: $(od -c "$work/Debug.txt")"
+[ "$(tail -c 17 "$work/Debug.txt" | od -c)" = "$(printf '\r\n-----------\r\n\r\n' | od -c)" ] \
+    || fail "Debug.txt does not end in the separator: $(od -c "$work/Debug.txt")"
+echo "1 passed, 0 failed"
