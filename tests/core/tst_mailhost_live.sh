@@ -63,6 +63,14 @@ grep -q '^550 5.5.2 .*bare <LF>' <<<"$reply" || fail "bare LF not refused: $repl
 sleep 1
 [ "$(mailhost count)" = 5 ] || fail "mail with a bare LF was delivered"
 
+# Fault injection: with POP3 stopped the mailbox and its order stay readable.
+before="$(mailhost list)"
+mailhost stop-pop3
+if mailhost status 2>/dev/null; then fail "status succeeds with POP3 stopped"; fi
+[ "$(mailhost list)" = "$before" ] || fail "order differs while POP3 is stopped"
+mailhost start-pop3
+mailhost status
+
 mailhost clear
 [ "$(mailhost count)" = 0 ] || fail "clear left messages"
 echo "mail host live check passed"
