@@ -6,6 +6,7 @@
 #include "support/TestEnvironment.h"
 #include "tray/AppIcon.h"
 #include "tray/NotificationArea.h"
+#include "tray/SessionPlatform.h"
 #include "tray/TrayActivation.h"
 #include "tray/TrayIcon.h"
 
@@ -70,6 +71,7 @@ private slots:
     void sharpOnHighDpi();
     void pictures_data();
     void pictures();
+    void x11OnWayland();
 };
 
 void TestTrayIcon::startFillsTheRecord()
@@ -431,6 +433,18 @@ void TestTrayIcon::pictures()
         QCOMPARE(image.pixel(0, 0), qRgb(255, 69, 0));
         QCOMPARE(image.pixel(5, 5), qRgb(255, 255, 255));
     }
+}
+
+void TestTrayIcon::x11OnWayland()
+{
+    using SessionPlatform::forcedPlatform;
+    // A Wayland session with XWayland runs the program on X11.
+    QCOMPARE(forcedPlatform({"", "wayland-0", "wayland", ":0"}), QByteArray("xcb"));
+    QCOMPARE(forcedPlatform({"", "", "wayland", ":1"}), QByteArray("xcb"));
+    // A plugin the user named, a plain X11 session, or no XWayland: no change.
+    QCOMPARE(forcedPlatform({"wayland", "wayland-0", "wayland", ":0"}), QByteArray());
+    QCOMPARE(forcedPlatform({"", "", "x11", ":0"}), QByteArray());
+    QCOMPARE(forcedPlatform({"", "wayland-0", "wayland", ""}), QByteArray());
 }
 
 QTEST_MAIN(TestTrayIcon)

@@ -11,5 +11,6 @@ qt_add_resources(quillbeacon_lib "images"
         "${CMAKE_CURRENT_LIST_DIR}/app-256.png"
         "${CMAKE_CURRENT_LIST_DIR}/app.svg"
         "${CMAKE_CURRENT_LIST_DIR}/trayface.png"
+        "${CMAKE_CURRENT_LIST_DIR}/trayface@2x.png"
         "${CMAKE_CURRENT_LIST_DIR}/cross.png"
         "${CMAKE_CURRENT_LIST_DIR}/splash.png")

@@ -302,15 +302,17 @@ def make_icons():
 
     # The face of the control: the same drawing at 32 x 32, smoothed, within
     # 256 colours.
-    face = Canvas(32, 32)
-    face.draw(shapes, 32 / 36.0, samples=4)
-    for p in face.px:  # an opaque face: the control is a square on its window
-        if p[3] < 255:
-            a = p[3] / 255.0
-            for i in range(3):
-                p[i] = round(p[i] * a + 212 * (1 - a))
-            p[3] = 255
-    write_png_indexed(os.path.join(HERE, "trayface.png"), face, distinct_palette(face, 255))
+    # trayface@2x.png serves screens with twice the pixel density.
+    for side, name in ((32, "trayface.png"), (64, "trayface@2x.png")):
+        face = Canvas(side, side)
+        face.draw(shapes, side / 36.0, samples=4)
+        for p in face.px:  # an opaque face: the control is a square on its window
+            if p[3] < 255:
+                a = p[3] / 255.0
+                for i in range(3):
+                    p[i] = round(p[i] * a + 212 * (1 - a))
+                p[3] = 255
+        write_png_indexed(os.path.join(HERE, name), face, distinct_palette(face, 255))
 
 
 def make_cross():
