@@ -1,9 +1,11 @@
 #include "core/Startup.h"
+#include "tray/SessionPlatform.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    SessionPlatform::apply();
     QApplication app(argc, argv);
     Module1::ConfigureApplication(app);
     Module1::Main();

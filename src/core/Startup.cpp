@@ -4,6 +4,7 @@
 #include "core/PasswordScrambler.h"
 #include "core/PreferencesRecord.h"
 #include "core/SettingsStore.h"
+#include "tray/AppIcon.h"
 #include "tray/TrayIcon.h"
 #include "ui/Options.h"
 #include "ui/frmSplash.h"
@@ -20,6 +21,7 @@ void ConfigureApplication(QApplication& app)
     app.setOrganizationName(QStringLiteral("Quillbeacon"));
     app.setApplicationDisplayName(QString());
     app.setDesktopFileName(QStringLiteral("io.github.quillbeacon.Quillbeacon"));
+    app.setWindowIcon(AppIcon::icon());
     // The program lives on in the tray with every window hidden.
     app.setQuitOnLastWindowClosed(false);
     // The windows are laid out in twips for a narrow 8-point sans serif face;
