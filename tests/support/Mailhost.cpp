@@ -73,6 +73,10 @@ bool add(const QList<QByteArray>& messages)
     if (messages.isEmpty())
         return true;
     QTemporaryDir dir;
+    if (!dir.isValid()) {
+        qWarning() << "Mailhost: no temporary folder:" << dir.errorString();
+        return false;
+    }
     QStringList arguments{QStringLiteral("add")};
     for (qsizetype i = 0; i < messages.size(); ++i) {
         const QString path = dir.filePath(QStringLiteral("message%1.eml").arg(i + 1));
