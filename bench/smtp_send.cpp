@@ -79,16 +79,16 @@ double sendThroughWindow(const QString& path)
     return seconds;
 }
 
-double sendWithMsmtp(const QByteArray& message)
+// msmtp reads the message from a file, as it would from a shell redirection.
+double sendWithMsmtp(const QString& messageFile)
 {
     QElapsedTimer clock;
     clock.start();
     QProcess msmtp;
+    msmtp.setStandardInputFile(messageFile);
     msmtp.start(QStringLiteral("msmtp"),
                 {"--host=127.0.0.1", "--port=25", "--auth=off", "--tls=off",
                  "--from=me@example.test", "--", "qbtest@localhost"});
-    msmtp.write(message);
-    msmtp.closeWriteChannel();
     msmtp.waitForFinished(120000);
     if (msmtp.exitCode() != 0) {
         std::fprintf(stderr, "msmtp: %s\n", msmtp.readAllStandardError().constData());
@@ -130,13 +130,19 @@ int main(int argc, char** argv)
     const QByteArray message = "Subject:bench\n\nbench text\n\n" +
                                modUUCode::uuencode(bytes, QStringLiteral("attachment.bin")) + "\n";
 
+    const QString messageFile = dir.filePath(QStringLiteral("message.eml"));
+    QFile eml(messageFile);
+    if (!eml.open(QIODevice::WriteOnly) || eml.write(message) != message.size())
+        return 1;
+    eml.close();
+
     std::vector<double> window, msmtp;
     int count = delivered(maildir);
     for (int i = 0; i < repeats; ++i) {
         const double a = sendThroughWindow(path);
         if (a < 0 || !waitForDelivery(maildir, ++count))
             return 1;
-        const double b = sendWithMsmtp(message);
+        const double b = sendWithMsmtp(messageFile);
         if (b < 0 || !waitForDelivery(maildir, ++count))
             return 1;
         window.push_back(a);
