@@ -23,5 +23,7 @@ enum HeaderSlot { HeaderSubject = 0, HeaderSender = 1, HeaderRecipient = 2, Head
 using ExtractedHeaders = std::array<QString, 4>;
 
 ExtractedHeaders ExtractHeaders(const QString& Message);
+// The same for a text the caller no longer needs: the body keeps its buffer.
+ExtractedHeaders ExtractHeaders(QString&& Message);
 
 } // namespace Module1

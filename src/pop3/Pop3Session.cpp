@@ -244,7 +244,8 @@ Pop3Actions Pop3Session::collectMessage()
 
 Pop3Actions Pop3Session::storeMessage(const QByteArray& reply)
 {
-    const Module1::ExtractedHeaders headers = Module1::ExtractHeaders(messageText(reply));
+    const Module1::ExtractedHeaders headers =
+        Module1::ExtractHeaders(messageText(reply)); // a temporary: its buffer becomes the body
 
     Pop3Actions out;
     Pop3Action store(Pop3Action::Kind::Store);

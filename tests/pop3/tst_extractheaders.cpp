@@ -171,6 +171,10 @@ void TestExtractHeaders::matchesReferenceOnRandomTexts()
         const QString message = randomMessage(random);
         const ExtractedHeaders fast = ExtractHeaders(message);
         const ExtractedHeaders naive = naiveExtract(message);
+        QString copy = message;
+        copy.detach();
+        if (ExtractHeaders(std::move(copy)) != naive)
+            QFAIL(qPrintable("moved-in text differs for: " + message));
         if (fast != naive) {
             qWarning() << "input:" << message;
             QCOMPARE(fast, naive);
