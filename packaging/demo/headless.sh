@@ -43,11 +43,11 @@ qb_headless_stop() {
 qb_tray_icon_center() {
     local seconds="${1:-20}" panel line id geometry abs
     for _ in $(seq $((seconds * 10))); do
-        panel="$(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ { print $1; exit }')"
-        line="$(xwininfo -tree -id "$panel" 2>/dev/null | grep '("quillbeacon"' | head -n 1)"
+        panel="$(xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ { print $1; exit }' || true)"
+        line="$(xwininfo -tree -id "$panel" 2>/dev/null | grep '("quillbeacon"' | head -n 1 || true)"
         if [ -n "$line" ]; then
             id="$(awk '{ print $1 }' <<<"$line")"
-            if xwininfo -id "$id" | grep -q IsViewable; then
+            if xwininfo -id "$id" 2>/dev/null | grep -q IsViewable; then
                 geometry="$(xwininfo -id "$id")"
                 local x y w h
                 x="$(awk '/Absolute upper-left X/ { print $NF }' <<<"$geometry")"
@@ -67,7 +67,7 @@ qb_tray_icon_center() {
 qb_wait_window() {
     local name="$1" seconds="${2:-20}" win
     for _ in $(seq $((seconds * 10))); do
-        win="$(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null | head -n 1)"
+        win="$(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null | head -n 1 || true)"
         [ -n "$win" ] && { echo "$win"; return 0; }
         sleep 0.1
     done
