@@ -80,8 +80,10 @@ void frmSendMail::buildControls()
 {
     txtSender = makeControl<QLineEdit>(this, "txtSender", 1920, 1200, 3015, 285);
     txtHost = makeControl<QLineEdit>(this, "txtHost", 1920, 840, 3015, 285);
+    // "*.*" matches every name only where a name always has a dot; here it
+    // would hide "Makefile" or "notes", so all files means "*".
     dialog = new QFileDialog(this, QStringLiteral("open file"), QString(),
-                             QStringLiteral("All files (*.*)"));
+                             QStringLiteral("All files (*)"));
     dialog->setObjectName(QStringLiteral("dialog"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
