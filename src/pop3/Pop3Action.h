@@ -7,9 +7,9 @@
 
 struct Pop3Action {
     enum class Kind {
-        Send,    // write `bytes` to the socket
-        Log,     // "log X" with X = `text`
-        Store,   // put message `index` (0-based) into the tables and the list
+        Send,  // write `bytes` to the socket
+        Log,   // "log X" with X = `text`
+        Store, // message `index` (0-based), the RETR reply in `bytes`: into the tables and the list
         SlideIn, // the last message is in: slide the mailbox window in
         Close,   // the session ended normally: close the socket
         Fail,    // error path: close, "Error Has Occured" box, log "POP3 Error: " + `bytes`
@@ -24,9 +24,6 @@ struct Pop3Action {
     bool yieldAfter = false;
     // Store:
     int index = -1;
-    QString subject;
-    QString recipient; // trimmed
-    QString body;
 };
 
 using Pop3Actions = QList<Pop3Action>;

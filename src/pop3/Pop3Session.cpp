@@ -2,6 +2,8 @@
 
 #include "pop3/ExtractHeaders.h"
 
+#include <cstring>
+
 namespace
 {
 
@@ -10,6 +12,42 @@ Pop3Action logAction(const QString& text)
     Pop3Action a(Pop3Action::Kind::Log);
     a.text = text;
     return a;
+}
+
+// The position of the terminator LF "." CR LF at or after `from`, or -1.
+// Line ends are found with memchr, which is far quicker on long texts than a
+// general substring search.
+qsizetype findTerminator(const QByteArray& buffer, qsizetype from)
+{
+    const char* data = buffer.constData();
+    const char* end = data + buffer.size();
+    const char* p = data + from;
+    while (end - p >= 4) {
+        p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p - 3)));
+        if (!p)
+            return -1;
+        if (p[1] == '.' && p[2] == '\r' && p[3] == '\n')
+            return p - data;
+        ++p;
+    }
+    return -1;
+}
+
+// Does a line after the first begin with ".."?
+bool hasDoubledDotLine(QByteArrayView text)
+{
+    const char* data = text.data();
+    const char* end = data + text.size();
+    const char* p = data + 1;
+    while (end - p >= 3) {
+        p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p - 2)));
+        if (!p)
+            return false;
+        if (p[-1] == '\r' && p[1] == '.' && p[2] == '.')
+            return true;
+        ++p;
+    }
+    return false;
 }
 
 // A message announced as bigger than this is not taken at its word for the
@@ -222,13 +260,12 @@ Pop3Actions Pop3Session::collectMessage()
 
     // Only the bytes that arrived since the last search (and three before
     // them, for a terminator cut across arrivals) are searched.
-    static const QByteArray terminator("\n.\r\n");
-    const qsizetype at = m_receiveBuffer.indexOf(terminator, m_scanFrom);
+    const qsizetype at = findTerminator(m_receiveBuffer, m_scanFrom);
     if (at < 0) {
-        m_scanFrom = qMax<qsizetype>(0, m_receiveBuffer.size() - (terminator.size() - 1));
+        m_scanFrom = qMax<qsizetype>(0, m_receiveBuffer.size() - 3);
         return {};
     }
-    const qsizetype end = at + terminator.size();
+    const qsizetype end = at + 4;
     QByteArray reply;
     if (end == m_receiveBuffer.size()) {
         reply = std::move(m_receiveBuffer);
@@ -239,26 +276,24 @@ Pop3Actions Pop3Session::collectMessage()
     }
     m_scanFrom = 0;
     m_reserved = false;
-    return storeMessage(reply);
+    return messageComplete(std::move(reply));
 }
 
-Pop3Actions Pop3Session::storeMessage(const QByteArray& reply)
+Pop3Actions Pop3Session::messageComplete(QByteArray reply)
 {
-    const Module1::ExtractedHeaders headers =
-        Module1::ExtractHeaders(messageText(reply)); // a temporary: its buffer becomes the body
-
+    // The next command goes out before the message is taken apart, so the
+    // server sends the next message while this one is decoded. Nothing in
+    // the log or on the server tells the two orders apart.
     Pop3Actions out;
     Pop3Action store(Pop3Action::Kind::Store);
     store.index = m_currentMessage - 1;
-    store.subject = headers[Module1::HeaderSubject];
-    store.recipient = headers[Module1::HeaderRecipient].trimmed();
-    store.body = headers[Module1::HeaderBody];
-    out << store;
+    store.bytes = std::move(reply);
 
     if (m_currentMessage >= m_lastToFetch) {
         m_step = Closing;
         m_pendingReplies = 1;
         sendAndLog(out, "QUIT", QStringLiteral("QUIT"));
+        out << store;
         if (m_messageCount > m_lastToFetch)
             out << logAction(QStringLiteral("%1 of %2 messages retrieved; %3 left on the server.")
                                  .arg(m_lastToFetch)
@@ -270,7 +305,17 @@ Pop3Actions Pop3Session::storeMessage(const QByteArray& reply)
     ++m_currentMessage;
     const QByteArray number = QByteArray::number(m_currentMessage);
     sendAndLog(out, "RETR " + number, QStringLiteral("RETR ") + QString::fromLatin1(number));
+    out << store;
     return out;
+}
+
+Pop3Session::StoredMessage Pop3Session::extractMessage(const QByteArray& reply)
+{
+    // A temporary text: its buffer becomes the body.
+    Module1::ExtractedHeaders headers = Module1::ExtractHeaders(messageText(reply));
+    return StoredMessage{std::move(headers[Module1::HeaderSubject]),
+                         headers[Module1::HeaderRecipient].trimmed(),
+                         std::move(headers[Module1::HeaderBody])};
 }
 
 QString Pop3Session::messageText(const QByteArray& reply)
@@ -288,7 +333,7 @@ QString Pop3Session::messageText(const QByteArray& reply)
     QByteArrayView text(reply.constData() + start, length);
 
     // Lines the server dot-stuffed ("..x") are stored as the author wrote them.
-    if (!text.startsWith("..") && text.indexOf("\r\n..") < 0)
+    if (!text.startsWith("..") && !hasDoubledDotLine(text))
         return decode(text);
     QByteArray unstuffed;
     unstuffed.reserve(text.size());

@@ -48,6 +48,16 @@ public:
     qint16 currentMessage() const { return m_currentMessage; }
     const QByteArray& receiveBuffer() const { return m_receiveBuffer; }
 
+    // What the tables keep of a retrieved message.
+    struct StoredMessage {
+        QString subject;
+        QString recipient; // trimmed
+        QString body;
+    };
+    // Subject, recipient and body of a RETR reply (status line through
+    // terminator).
+    static StoredMessage extractMessage(const QByteArray& reply);
+
     // The text of a retrieved reply (status line through terminator): status
     // line and terminator dropped, doubled leading dots undone, decoded.
     static QString messageText(const QByteArray& reply);
@@ -61,7 +71,7 @@ private:
     Pop3Actions handleReply(const QByteArray& reply);
     Pop3Actions collectMessage();
     Pop3Actions afterStat(const QByteArray& reply);
-    Pop3Actions storeMessage(const QByteArray& reply);
+    Pop3Actions messageComplete(QByteArray reply);
     Pop3Actions fail(const QByteArray& what);
     void sendAndLog(Pop3Actions& out, const QByteArray& command, const QString& logged);
     void reserveForMessage();

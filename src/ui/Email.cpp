@@ -157,6 +157,7 @@ void Email::runActions(const Pop3Actions& actions)
         switch (action.kind) {
         case Pop3Action::Kind::Send:
             pop3->write(action.bytes);
+            pop3->flush();
             if (action.yieldAfter)
                 QCoreApplication::processEvents();
             break;
@@ -165,10 +166,11 @@ void Email::runActions(const Pop3Actions& actions)
             break;
         case Pop3Action::Kind::Store:
             if (action.index >= 0 && action.index < Module1::MessageTableSize) {
-                Module1::MessageBodies[action.index] = action.body;
-                Module1::MessageRecipients[action.index] = action.recipient;
-                Module1::MessageSubjects[action.index] = action.subject;
-                lstMessages->addItem(action.subject);
+                Pop3Session::StoredMessage message = Pop3Session::extractMessage(action.bytes);
+                Module1::MessageBodies[action.index] = std::move(message.body);
+                Module1::MessageRecipients[action.index] = std::move(message.recipient);
+                Module1::MessageSubjects[action.index] = message.subject;
+                lstMessages->addItem(message.subject);
             }
             break;
         case Pop3Action::Kind::SlideIn:
