@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# The real binary on an Xvfb display (1024 x 768, no panel but trayer's at the
+# top) against the local Dovecot: account typed into Options, "&Connect" from
+# the tray menu; the mailbox window must be seen moving up step by step
+# (positions polled and screenshots taken mid-slide), come to rest at
+# 812,591 (Left 12180, Top 8865 twips), open a viewer level with it and
+# directly to its left on a double-click, and end the program through its
+# close picture, leaving the protocol log in Debug.txt.
+# With QB_MAILBOX_SCREENSHOTS=folder the pictures are kept there.
+set -euo pipefail
+: "${QB_BINARY:?QB_BINARY names the program binary}"
+: "${QB_MAILHOST:?QB_MAILHOST names scripts/mailhost}"
+for tool in Xvfb trayer xdotool xwininfo import; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 0; }
+done
+bash "$QB_MAILHOST" count >/dev/null 2>&1 || { echo "skipped: the mail host is not running"; exit 0; }
+
+work="$(mktemp -d)"
+shots="${QB_MAILBOX_SCREENSHOTS:-$work/shots}"
+mkdir -p "$shots"
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*"
+    [ -s "$work/stderr.txt" ] && sed 's/^/  program: /' "$work/stderr.txt"
+    exit 1
+}
+waitfor() {
+    local tries=$(($1 * 10))
+    shift
+    while ! "$@" 2>/dev/null; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+
+# Two messages, the second with a uuencoded block the viewer cuts off.
+bash "$QB_MAILHOST" clear
+printf 'Subject: First message\nTo: Ann <ann@example.test>\n\nHello Ann.\n' >"$work/m1.eml"
+printf 'Subject: With a file\nTo: bob@example.test\n\nSee the file.\nbegin 664 a.txt\n#86)C\n`\nend\n' >"$work/m2.eml"
+bash "$QB_MAILHOST" add "$work/m1.eml" "$work/m2.eml"
+
+cp "$QB_BINARY" "$work/quillbeacon"
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-root}" QT_QPA_PLATFORM=xcb
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp >"$work/xvfb.txt" 2>&1 &
+pids+=($!)
+exec 3>&-
+waitfor 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+trayer --edge top --align right --widthtype pixel --width 200 --height 32 \
+    --SetDockType true --transparent false >"$work/trayer.txt" 2>&1 &
+pids+=($!)
+panel_id() { xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ { print $1; exit }'; }
+panel_found() { [ -n "$(panel_id)" ]; }
+waitfor 10 panel_found || fail "trayer's panel did not appear"
+panel="$(panel_id)"
+
+(cd "$work" && exec ./quillbeacon 2>"$work/stderr.txt") &
+app=$!
+pids+=("$app")
+app_gone() {
+    local state
+    state="$(ps -o stat= -p "$app" 2>/dev/null || true)"
+    [ -z "$state" ] || [[ "$state" == Z* ]]
+}
+
+# Absolute X Y W H of a window.
+geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+        /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+}
+visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+options_up() { [ -n "$(visible_window '^Options$')" ]; }
+waitfor 20 options_up || fail "the Options window never came up"
+
+# The account, typed into Options; OK hides the window.
+options="$(visible_window '^Options$')"
+read -r ox oy ow oh <<<"$(geometry "$options")"
+menubar=$((oh - 341)) # the client area is 5115 twips high
+type_into() { # x y text: click a box at client coordinates, type into it
+    xdotool mousemove $((ox + $1)) $((oy + menubar + $2)) click 1
+    xdotool type --delay 5 "$3"
+}
+type_into 100 41 "127.0.0.1" # Server
+type_into 100 89 "qbtest"    # Username
+type_into 100 137 "qbpass"   # Password
+xdotool mousemove $((ox + 112)) $((oy + menubar + 320)) click 1 # OK
+options_gone() { [ -z "$(visible_window '^Options$')" ]; }
+waitfor 10 options_gone || fail "OK did not close Options"
+
+# The tray icon's menu, then "&Connect".
+icon_line() { xwininfo -tree -id "$panel" | grep '("quillbeacon"' | head -n 1; }
+icon_found() { [ -n "$(icon_line)" ]; }
+waitfor 20 icon_found || fail "the icon never appeared in the notification area"
+abs="$(awk '{ print $NF }' <<<"$(icon_line)")"
+xdotool mousemove $(($(cut -d+ -f2 <<<"$abs") + 8)) $(($(cut -d+ -f3 <<<"$abs") + 8)) click 1
+sleep 0.5
+xdotool key c
+
+# The slide: 93 steps of 25 twips from Top 11190 (746 px) to 8865 (591 px).
+mailbox_up() { [ -n "$(visible_window '^Bramblewickhold$')" ]; }
+waitfor 20 mailbox_up || fail "the mailbox window never appeared"
+mailbox="$(visible_window '^Bramblewickhold$')"
+positions=()
+shot=0
+for _ in $(seq 60); do
+    read -r mx my mw mh <<<"$(geometry "$mailbox")"
+    [ "${#positions[@]}" -gt 0 ] && [ "${positions[-1]}" = "$my" ] || positions+=("$my")
+    if [ "$my" -lt 730 ] && [ "$my" -gt 600 ] && [ "$shot" -lt 2 ]; then
+        shot=$((shot + 1))
+        import -window root "$shots/mid-slide-$shot.png"
+        echo "mid-slide screenshot at y=$my: $shots/mid-slide-$shot.png"
+    fi
+    [ "$my" -eq 591 ] && break
+    sleep 0.05
+done
+echo "positions seen: ${positions[*]}"
+[ "${#positions[@]}" -ge 8 ] || fail "the slide was seen at only ${#positions[@]} places: ${positions[*]}"
+read -r mx my mw mh <<<"$(geometry "$mailbox")"
+[ "$mx $my $mw $mh" = "812 591 210 178" ] || fail "the mailbox window rests at $mx $my ${mw}x$mh"
+
+# A double-click on the first row opens a viewer beside the mailbox window.
+sleep 0.3
+import -window root "$shots/at-rest.png"
+xdotool mousemove $((mx + 40)) $((my + 40 + 10)) click --repeat 2 --delay 60 1
+viewer_up() { [ -n "$(visible_window '^Form1$')" ]; }
+waitfor 20 viewer_up || fail "no viewer appeared"
+viewer="$(visible_window '^Form1$')"
+read -r vx vy vw vh <<<"$(geometry "$viewer")"
+[ "$vx $vy $vw $vh" = "570 591 242 185" ] || fail "the viewer is at $vx $vy ${vw}x$vh"
+sleep 0.3
+import -window root "$shots/mailbox-and-viewer.png"
+echo "screenshot: $shots/mailbox-and-viewer.png"
+
+# The close picture of the mailbox window ends the program.
+xdotool mousemove $((mx + 184 + 5)) $((my + 8 + 5)) click 1
+waitfor 10 app_gone || fail "the close picture did not end the program"
+grep -q $'\r\nRETR 2' "$work/Debug.txt" || fail "Debug.txt has no RETR 2"
+grep -q $'\r\nPASS \\*\\*\\*\\*' "$work/Debug.txt" || fail "Debug.txt has no masked PASS line"
+if grep -q qbpass "$work/Debug.txt"; then fail "the password is in Debug.txt"; fi
+echo "1 passed, 0 failed"
