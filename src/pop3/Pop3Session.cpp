@@ -216,7 +216,7 @@ Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
     m_step = RetrReply;
     m_lastToFetch = qMin<int>(count, MaxMessages);
     m_currentMessage = 1;
-    m_receiveBuffer = QByteArray();
+    // Whatever already followed the STAT reply is the start of the RETR reply.
     m_scanFrom = 0;
     m_reserved = false;
     sendAndLog(out, "RETR 1", QStringLiteral("RETR 1"));

@@ -1,0 +1,205 @@
+// The POP3 dialogue without a socket: the same server stream cut at every
+// place gives the same commands and messages; the STAT count and the message
+// text are taken apart as the server meant them.
+#include "pop3/Pop3Session.h"
+
+#include <QtTest>
+
+namespace
+{
+
+struct Outcome {
+    QByteArray sent;
+    QStringList logged;
+    QList<int> stored;
+    QList<QByteArray> replies;
+    int closes = 0;
+    int fails = 0;
+    int slides = 0;
+};
+
+void collect(Outcome& o, const Pop3Actions& actions)
+{
+    for (const Pop3Action& a : actions) {
+        switch (a.kind) {
+        case Pop3Action::Kind::Send:
+            o.sent += a.bytes;
+            break;
+        case Pop3Action::Kind::Log:
+            o.logged << a.text;
+            break;
+        case Pop3Action::Kind::Store:
+            o.stored << a.index;
+            o.replies << a.bytes;
+            break;
+        case Pop3Action::Kind::SlideIn:
+            ++o.slides;
+            break;
+        case Pop3Action::Kind::Close:
+            ++o.closes;
+            break;
+        case Pop3Action::Kind::Fail:
+            ++o.fails;
+            break;
+        }
+    }
+}
+
+Outcome feed(Pop3Session::Mode mode, const QList<QByteArray>& pieces)
+{
+    Pop3Session session;
+    session.start(mode, QStringLiteral("bob"), QStringLiteral("pw"));
+    Outcome o;
+    for (const QByteArray& piece : pieces)
+        collect(o, session.receive(piece));
+    return o;
+}
+
+const QByteArray RetrieveStream = "+OK hi\r\n+OK\r\n+OK\r\n+OK 2 40\r\n"
+                                  "+OK 20 octets\r\nSubject: a\r\n\r\n..x\r\n.\r\n"
+                                  "+OK 9 octets\r\nSubject: b\r\n\r\n.\r\n"
+                                  "+OK bye\r\n";
+
+} // namespace
+
+class TestPop3Session : public QObject
+{
+    Q_OBJECT
+private slots:
+    void anyCutGivesTheSameSession();
+    void deleteRepliesCountedUntilQuit();
+    void errorToDeleFails();
+    void nothingAfterTheEnd();
+    void statCount_data();
+    void statCount();
+    void messageText_data();
+    void messageText();
+    void bogusOctetCount();
+};
+
+void TestPop3Session::anyCutGivesTheSameSession()
+{
+    const Outcome whole = feed(Pop3Session::Mode::Retrieve, {RetrieveStream});
+    QCOMPARE(whole.sent, QByteArray("USER bob\r\nPASS pw\r\nSTAT\r\nRETR 1\r\nRETR 2\r\nQUIT\r\n"));
+    QCOMPARE(whole.logged,
+             QStringList({"USER bob", "PASS ****", "STAT", "RETR 1", "RETR 2", "QUIT"}));
+    QCOMPARE(whole.stored, QList<int>({0, 1}));
+    QCOMPARE(whole.slides, 1);
+    QCOMPARE(whole.closes, 1);
+    QCOMPARE(whole.fails, 0);
+    QCOMPARE(Pop3Session::extractMessage(whole.replies[0]).body, QStringLiteral(".x\r\n"));
+
+    for (qsizetype cut = 1; cut < RetrieveStream.size(); ++cut) {
+        const Outcome two =
+            feed(Pop3Session::Mode::Retrieve, {RetrieveStream.left(cut), RetrieveStream.mid(cut)});
+        QCOMPARE(two.sent, whole.sent);
+        QCOMPARE(two.replies, whole.replies);
+        QCOMPARE(two.closes, 1);
+    }
+    QList<QByteArray> bytes;
+    for (char c : RetrieveStream)
+        bytes << QByteArray(1, c);
+    const Outcome single = feed(Pop3Session::Mode::Retrieve, bytes);
+    QCOMPARE(single.sent, whole.sent);
+    QCOMPARE(single.replies, whole.replies);
+}
+
+void TestPop3Session::deleteRepliesCountedUntilQuit()
+{
+    Pop3Session session;
+    session.start(Pop3Session::Mode::Delete, QStringLiteral("bob"), QStringLiteral("pw"));
+    Outcome o;
+    collect(o, session.receive("+OK\r\n+OK\r\n+OK\r\n+OK 2 10\r\n"));
+    QCOMPARE(o.sent, QByteArray("USER bob\r\nPASS pw\r\nSTAT\r\nDELE 1\r\nDELE 2\r\nQUIT\r\n"));
+    QCOMPARE(o.logged.mid(3), QStringList({"DELE1", "DELE2", "QUIT"}));
+    // Two DELE replies are not the end; the reply to QUIT is.
+    collect(o, session.receive("+OK\r\n+OK\r\n"));
+    QCOMPARE(o.closes, 0);
+    QVERIFY(session.running());
+    collect(o, session.receive("+OK bye\r\n"));
+    QCOMPARE(o.closes, 1);
+    QVERIFY(o.stored.isEmpty());
+}
+
+void TestPop3Session::errorToDeleFails()
+{
+    const Outcome o = feed(Pop3Session::Mode::Delete,
+                           {"+OK\r\n+OK\r\n+OK\r\n+OK 2 10\r\n", "-ERR no such message\r\n"});
+    QCOMPARE(o.fails, 1);
+    QCOMPARE(o.closes, 0);
+}
+
+void TestPop3Session::nothingAfterTheEnd()
+{
+    Pop3Session session;
+    session.start(Pop3Session::Mode::Retrieve, QStringLiteral("bob"), QStringLiteral("pw"));
+    QVERIFY(!session.receive("-ERR go away\r\n").isEmpty());
+    QVERIFY(!session.running());
+    QVERIFY(session.receive("+OK\r\n").isEmpty());
+    QVERIFY(session.connectionFailed(QStringLiteral("lost")).isEmpty());
+}
+
+void TestPop3Session::statCount_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("count");
+    QTest::newRow("usual") << QByteArray("+OK 3 4711\r\n") << true << 3;
+    QTest::newRow("no size") << QByteArray("+OK 3\r\n") << true << 3;
+    QTest::newRow("bare LF") << QByteArray("+OK 12\n") << true << 12;
+    QTest::newRow("largest") << QByteArray("+OK 32767 1\r\n") << true << 32767;
+    QTest::newRow("negative") << QByteArray("+OK -1 0\r\n") << true << -1;
+    QTest::newRow("too large") << QByteArray("+OK 32768 1\r\n") << false << 0;
+    QTest::newRow("huge") << QByteArray("+OK 99999999999999999999 1\r\n") << false << 0;
+    QTest::newRow("not a number") << QByteArray("+OK x 1\r\n") << false << 0;
+    QTest::newRow("trailing junk") << QByteArray("+OK 3x 1\r\n") << false << 0;
+    QTest::newRow("missing") << QByteArray("+OK\r\n") << false << 0;
+    QTest::newRow("two spaces") << QByteArray("+OK  3 1\r\n") << false << 0;
+    QTest::newRow("lone minus") << QByteArray("+OK - 1\r\n") << false << 0;
+}
+
+void TestPop3Session::statCount()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, valid);
+    qint16 count = 0;
+    QCOMPARE(Pop3Session::parseStatCount(reply, &count), valid);
+    if (valid)
+        QTEST(int(count), "count");
+}
+
+void TestPop3Session::messageText_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << QByteArray("+OK\r\nA\r\nB\r\n.\r\n") << "A\r\nB\r\n";
+    QTest::newRow("empty") << QByteArray("+OK\r\n.\r\n") << "";
+    QTest::newRow("status ended by bare LF") << QByteArray("+OK\n.\r\n") << "";
+    QTest::newRow("first line doubled dot") << QByteArray("+OK\r\n..a\r\n.\r\n") << ".a\r\n";
+    QTest::newRow("dot-only line") << QByteArray("+OK\r\nx\r\n..\r\n.\r\n") << "x\r\n.\r\n";
+    QTest::newRow("three dots") << QByteArray("+OK\r\nx\r\n...y\r\n.\r\n") << "x\r\n..y\r\n";
+    QTest::newRow("dots inside a line stay") << QByteArray("+OK\r\na..b\r\n.\r\n") << "a..b\r\n";
+    QTest::newRow("UTF-8") << QByteArray("+OK\r\n\xc3\xa9\r\n.\r\n") << QString::fromUtf8("é\r\n");
+    QTest::newRow("Latin-1") << QByteArray("+OK\r\n\xe9\xff\r\n.\r\n")
+                             << QString::fromLatin1("\xe9\xff\r\n");
+}
+
+void TestPop3Session::messageText()
+{
+    QFETCH(QByteArray, reply);
+    QTEST(Pop3Session::messageText(reply), "text");
+}
+
+void TestPop3Session::bogusOctetCount()
+{
+    // A status line announcing an absurd size reserves nothing absurd and
+    // still collects the message.
+    const Outcome o = feed(Pop3Session::Mode::Retrieve,
+                           {"+OK\r\n+OK\r\n+OK\r\n+OK 1 1\r\n",
+                            "+OK 999999999999999999 octets\r\nSubject: s\r\n\r\n.\r\n"});
+    QCOMPARE(o.stored, QList<int>({0}));
+    QCOMPARE(o.fails, 0);
+}
+
+QTEST_GUILESS_MAIN(TestPop3Session)
+#include "tst_pop3session.moc"
