@@ -5,7 +5,7 @@
 # memory of the program while its tables hold the 51 messages (target:
 # <= 3 x payload + 40 MB).
 #
-#   bench/pop3_retrieve.sh BUILD_DIR [ROUNDS]
+#   bench/pop3_retrieve.sh BUILD_DIR [ROUNDS] [MESSAGE_SIZE]
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${1:?build dir}"
@@ -13,7 +13,7 @@ ROUNDS="${2:-5}"
 MAILHOST="$ROOT/scripts/mailhost"
 BENCH="$BUILD/bench/pop3_retrieve"
 COUNT=51
-SIZE=1048576
+SIZE="${3:-1048576}"
 
 "$MAILHOST" clear
 "$MAILHOST" seed "$COUNT" "$SIZE"
