@@ -97,11 +97,11 @@ void Options::buildControls(QWidget* client)
 
     connect(cmdOK, &QPushButton::clicked, this, &Options::cmdOK_Click);
     connect(TrayIcon1, &TrayIcon::Click, this, &Options::TrayIcon1_Click);
-    // Without a notification area this window is the way to the commands:
-    // it stays up, and closing it ends the program.
+    // Without a notification area this window is the way to the commands
+    // (start-up shows it, directly or after the splash), and closing it ends
+    // the program.
     connect(TrayIcon1, &TrayIcon::NotificationAreaMissing, this, [this] {
         setCloseEndsProgram(true);
-        show();
         NoTrayNotice::show(this);
     });
 }
