@@ -1,5 +1,6 @@
 #include "ui/SlideIn.h"
 
+#include <QAbstractScrollArea>
 #include <QGuiApplication>
 #include <QLibrary>
 #include <QThread>
@@ -51,6 +52,10 @@ void pushToScreen(QWidget* window)
     // painting below, so the window is painted at every step.
     window->setAttribute(Qt::WA_Mapped);
     window->repaint();
+    // Scroll areas (the list) paint their contents in a viewport that the
+    // window's repaint leaves alone.
+    for (QAbstractScrollArea* area : window->findChildren<QAbstractScrollArea*>())
+        area->viewport()->repaint();
     flushX11();
 }
 
