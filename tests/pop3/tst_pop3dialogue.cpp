@@ -78,6 +78,7 @@ private slots:
     void silentServerTimesOut();
     void dropMidMessage();
     void connectionRefused();
+    void hostNotFound();
     void emptyServerNeverConnects();
     void newSessionStartsAfresh();
 
@@ -381,6 +382,14 @@ void TestPop3Dialogue::connectionRefused()
     Module1::ConnectRetrieve();
     QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
     QVERIFY(logText().contains("\r\nPOP3 Error: Connection refused"));
+}
+
+void TestPop3Dialogue::hostNotFound()
+{
+    Module1::MailServer = QStringLiteral("no-such-host.invalid");
+    Module1::ConnectRetrieve();
+    QTRY_COMPARE_WITH_TIMEOUT(m_boxes, QStringList({"Error Has Occured"}), 30000);
+    QVERIFY2(logText().contains("\r\nPOP3 Error: Host not found"), logText().constData());
 }
 
 void TestPop3Dialogue::emptyServerNeverConnects()
