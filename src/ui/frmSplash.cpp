@@ -3,8 +3,9 @@
 #include "core/Twips.h"
 #include "ui/Options.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QScreen>
 
@@ -20,6 +21,7 @@ frmSplash::frmSplash()
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
+    Timer1->setTimerType(Qt::PreciseTimer); // a coarse timer may tick 5% early
     connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
     Timer1->start();
 }
@@ -93,5 +95,15 @@ void frmSplash::unloadAndShowOptions()
     Timer1->stop();
     hide();
     DefaultInstance<frmSplash>::release();
-    Options::instance().show();
+    // The tray menu may be open over the splash; showing Options now would
+    // close it under the user's pointer, so Options comes when it closes.
+    Options& options = Options::instance();
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        connect(
+            menu, &QMenu::aboutToHide, &options,
+            [&options] { QTimer::singleShot(0, &options, [&options] { options.show(); }); },
+            Qt::SingleShotConnection);
+        return;
+    }
+    options.show();
 }

@@ -110,9 +110,18 @@ menu_window() {
 menu_open() { [ -n "$(menu_window)" ]; }
 menu_closed() { ! menu_open; }
 
-# No settings yet: the splash comes first, then Options. Its going away
-# would close a menu opened over it, so the clicks wait for Options.
+# No settings yet: the splash comes first, then Options. The menu works while
+# the splash is up and stays open when the splash goes; Options comes once
+# the menu has closed.
 options_up() { [ -n "$(xdotool search --onlyvisible --name '^Options$' 2>/dev/null)" ]; }
+options_up && fail "Options came up before the splash went"
+xdotool mousemove "$cx" "$cy" click 3
+waitfor 10 menu_open || fail "a right click on the icon opened no menu while the splash was up"
+sleep 6 # past the splash's five seconds
+menu_open || fail "the menu closed when the splash went"
+options_up && fail "Options came up over the open menu"
+xdotool key Escape
+waitfor 10 menu_closed || fail "Escape did not close the menu"
 waitfor 20 options_up || fail "the Options window never came up"
 
 # The right button opens the menu; Escape closes it without a command.
