@@ -22,6 +22,7 @@ SIZE="${3:-1048576}"
 uidls="$(mktemp)"
 trap 'rm -f "$uidls"' EXIT
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+best() { sort -n | head -n 1; }
 now_ms() { date +%s%3N; }
 
 mpop_times=()
@@ -41,9 +42,12 @@ done
 
 mpop_median=$(printf '%s\n' "${mpop_times[@]}" | median)
 ours_median=$(printf '%s\n' "${ours_times[@]}" | median)
-echo "mpop         wall ms: ${mpop_times[*]}  median $mpop_median"
-echo "quillbeacon  wall ms: ${ours_times[*]}  median $ours_median"
-awk -v a="$ours_median" -v b="$mpop_median" 'BEGIN {printf "ratio quillbeacon / mpop: %.2f\n", a / b}'
+mpop_best=$(printf '%s\n' "${mpop_times[@]}" | best)
+ours_best=$(printf '%s\n' "${ours_times[@]}" | best)
+echo "mpop         wall ms: ${mpop_times[*]}  median $mpop_median  best $mpop_best"
+echo "quillbeacon  wall ms: ${ours_times[*]}  median $ours_median  best $ours_best"
+awk -v a="$ours_median" -v b="$mpop_median" -v c="$ours_best" -v d="$mpop_best" \
+    'BEGIN {printf "ratio quillbeacon / mpop: median %.2f, best %.2f\n", a / b, c / d}'
 echo "last run: $last"
 payload_mb=$(awk -v n="$COUNT" -v s="$SIZE" 'BEGIN {printf "%.1f", n * s / 1048576}')
 echo "payload ${payload_mb} MiB; memory limit 3 x payload + 40 MB = $(awk -v p="$payload_mb" 'BEGIN {printf "%.0f", 3 * p + 40}') MB"
