@@ -7,7 +7,6 @@ void DebugLog::log(const QString& text)
 
 void DebugLog::logBytes(const QByteArray& bytes)
 {
-    m_text.reserve(m_text.size() + bytes.size() + 2);
     m_text += "\r\n";
     m_text += bytes;
     emit appended();

@@ -4,6 +4,7 @@
 #include "core/ProgramExit.h"
 #include "core/SettingsStore.h"
 #include "ui/DebugA.h"
+#include "ui/Email.h"
 #include "ui/Options.h"
 #include "ui/frmSendMail.h"
 #include "ui/frmSplash.h"
@@ -40,6 +41,7 @@ void resetExit()
 
 void resetWindows()
 {
+    DefaultInstance<Email>::destroyForTest();
     DefaultInstance<frmSplash>::destroyForTest();
     DefaultInstance<frmSendMail>::destroyForTest();
     DefaultInstance<Options>::destroyForTest();
