@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/Module1.h"
 #include "core/Twips.h"
+#include "ui/Controls.h"
 #include "ui/MainForm.h"
 #include "ui/PictureButton.h"
 #include "ui/PopupPlacement.h"
@@ -54,14 +55,10 @@ Email::Email()
     Twips::place(Label6, 120, 120, 1620, 255);
     Label6->adjustSize();
 
-    Exit = new PictureButton(this);
-    Exit->setObjectName(QStringLiteral("Exit"));
-    Twips::place(Exit, 2760, 120, 225, 225);
+    Exit = Controls::make<PictureButton>(this, "Exit", 2760, 120, 225, 225);
     connect(Exit, &PictureButton::clicked, this, &Email::Exit_Click);
 
-    lstMessages = new QListWidget(this);
-    lstMessages->setObjectName(QStringLiteral("lstMessages"));
-    Twips::place(lstMessages, 120, 600, 2775, 1230);
+    lstMessages = Controls::make<QListWidget>(this, "lstMessages", 120, 600, 2775, 1230);
     connect(lstMessages, &QListWidget::itemDoubleClicked, this, &Email::lstMessages_DblClick);
 
     pop3 = new QTcpSocket(this);

@@ -2,6 +2,7 @@
 
 #include "core/Module1.h"
 #include "core/Twips.h"
+#include "ui/Controls.h"
 #include "ui/Email.h"
 #include "ui/PictureButton.h"
 #include "ui/PopupPlacement.h"
@@ -48,14 +49,10 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent)
     Twips::place(Command1, 2880, 600, 615, 255);
     connect(Command1, &QPushButton::clicked, this, &MainForm::Command1_Click);
 
-    Exit = new PictureButton(this);
-    Exit->setObjectName(QStringLiteral("Exit"));
-    Twips::place(Exit, 3240, 120, 225, 225);
+    Exit = Controls::make<PictureButton>(this, "Exit", 3240, 120, 225, 225);
     connect(Exit, &PictureButton::clicked, this, &MainForm::Exit_Click);
 
-    txtSender = new QLineEdit(this);
-    txtSender->setObjectName(QStringLiteral("txtSender"));
-    Twips::place(txtSender, 720, 120, 2415, 285);
+    txtSender = Controls::make<QLineEdit>(this, "txtSender", 720, 120, 2415, 285);
 
     txtMessage = new QPlainTextEdit(this);
     txtMessage->setObjectName(QStringLiteral("txtMessage"));

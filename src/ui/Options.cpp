@@ -10,6 +10,7 @@
 #include "tray/AppIcon.h"
 #include "tray/NoTrayNotice.h"
 #include "tray/TrayIcon.h"
+#include "ui/Controls.h"
 #include "ui/DebugA.h"
 #include "ui/frmSendMail.h"
 
@@ -22,29 +23,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-
-namespace
-{
-
-template <class Control>
-Control* makeControl(QWidget* parent, const char* name, double left, double top, double width,
-                     double height)
-{
-    auto* control = new Control(parent);
-    control->setObjectName(QLatin1String(name));
-    Twips::place(control, left, top, width, height);
-    return control;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, double left,
-                  double top, double width, double height)
-{
-    QLabel* label = makeControl<QLabel>(parent, name, left, top, width, height);
-    label->setText(caption);
-    return label;
-}
-
-} // namespace
 
 Options::Options()
 {
@@ -62,28 +40,28 @@ Options::Options()
 
 void Options::buildControls(QWidget* client)
 {
-    Label1 =
-        makeLabel(client, "Label1", QStringLiteral("Incoming Mail Server"), 120, 120, 1575, 255);
-    Server = makeControl<QLineEdit>(client, "Server", 120, 480, 3135, 285);
-    Label5 = makeLabel(client, "Label5", QStringLiteral("Username"), 120, 840, 1575, 255);
-    Label4 =
-        makeLabel(client, "Label4", QStringLiteral("Default Port is 110"), 1920, 840, 1335, 255);
-    Username = makeControl<QLineEdit>(client, "Username", 120, 1200, 3135, 285);
-    Label2 = makeLabel(client, "Label2", QStringLiteral("Password"), 120, 1560, 1575, 255);
-    Password = makeControl<QLineEdit>(client, "Password", 120, 1920, 3135, 285);
-    Label3 =
-        makeLabel(client, "Label3", QStringLiteral("Outgoing Mail Server"), 120, 2280, 1935, 255);
-    ServerB = makeControl<QLineEdit>(client, "ServerB", 120, 2640, 3135, 285);
-    chkSplash = makeControl<QCheckBox>(client, "chkSplash", 480, 3120, 2535, 495);
+    Label1 = Controls::label(client, "Label1", QStringLiteral("Incoming Mail Server"), 120, 120,
+                             1575, 255);
+    Server = Controls::make<QLineEdit>(client, "Server", 120, 480, 3135, 285);
+    Label5 = Controls::label(client, "Label5", QStringLiteral("Username"), 120, 840, 1575, 255);
+    Label4 = Controls::label(client, "Label4", QStringLiteral("Default Port is 110"), 1920, 840,
+                             1335, 255);
+    Username = Controls::make<QLineEdit>(client, "Username", 120, 1200, 3135, 285);
+    Label2 = Controls::label(client, "Label2", QStringLiteral("Password"), 120, 1560, 1575, 255);
+    Password = Controls::make<QLineEdit>(client, "Password", 120, 1920, 3135, 285);
+    Label3 = Controls::label(client, "Label3", QStringLiteral("Outgoing Mail Server"), 120, 2280,
+                             1935, 255);
+    ServerB = Controls::make<QLineEdit>(client, "ServerB", 120, 2640, 3135, 285);
+    chkSplash = Controls::make<QCheckBox>(client, "chkSplash", 480, 3120, 2535, 495);
     chkSplash->setText(QStringLiteral("Show Splash Screen At Startup"));
-    chkDebug = makeControl<QCheckBox>(client, "chkDebug", 480, 3720, 2535, 495);
+    chkDebug = Controls::make<QCheckBox>(client, "chkDebug", 480, 3720, 2535, 495);
     chkDebug->setText(QStringLiteral("Show Debug Form"));
     TrayIcon1 = new TrayIcon(client);
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
     TrayIcon1->move(Twips::toPixels(2640), Twips::toPixels(3840));
     TrayIcon1->setIcon(AppIcon::icon());
     TrayIcon1->setToolTip(QStringLiteral("Quillbeacon"));
-    cmdOK = makeControl<QPushButton>(client, "cmdOK", 1080, 4560, 1215, 495);
+    cmdOK = Controls::make<QPushButton>(client, "cmdOK", 1080, 4560, 1215, 495);
     cmdOK->setText(QStringLiteral("&OK"));
 
     // Keyboard focus follows the tab indices: chkSplash 0, Server 2,

@@ -3,6 +3,7 @@
 #include "core/Module1.h"
 #include "core/Twips.h"
 #include "smtp/modUUCode.h"
+#include "ui/Controls.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -22,30 +23,12 @@ namespace
 
 const QString ProgramTitle = QStringLiteral("Quillbeacon");
 
-template <class Control>
-Control* makeControl(QWidget* parent, const char* name, double left, double top, double width,
-                     double height)
-{
-    auto* control = new Control(parent);
-    control->setObjectName(QLatin1String(name));
-    Twips::place(control, left, top, width, height);
-    return control;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, double left,
-                  double top, double width, double height)
-{
-    QLabel* label = makeControl<QLabel>(parent, name, left, top, width, height);
-    label->setText(caption);
-    return label;
-}
-
 // An auto-sizing label: the design size is what the text needed there, so
 // the label follows its text in whatever font this machine has.
 QLabel* makeAutoSizeLabel(QWidget* parent, const char* name, const QString& caption, double left,
                           double top, double width, double height)
 {
-    QLabel* label = makeLabel(parent, name, caption, left, top, width, height);
+    QLabel* label = Controls::label(parent, name, caption, left, top, width, height);
     label->adjustSize();
     return label;
 }
@@ -78,8 +61,8 @@ frmSendMail::frmSendMail()
 
 void frmSendMail::buildControls()
 {
-    txtSender = makeControl<QLineEdit>(this, "txtSender", 1920, 1200, 3015, 285);
-    txtHost = makeControl<QLineEdit>(this, "txtHost", 1920, 840, 3015, 285);
+    txtSender = Controls::make<QLineEdit>(this, "txtSender", 1920, 1200, 3015, 285);
+    txtHost = Controls::make<QLineEdit>(this, "txtHost", 1920, 840, 3015, 285);
     // "*.*" matches every name only where a name always has a dot; here it
     // would hide "Makefile" or "notes", so all files means "*".
     dialog = new QFileDialog(this, QStringLiteral("open file"), QString(),
@@ -87,24 +70,24 @@ void frmSendMail::buildControls()
     dialog->setObjectName(QStringLiteral("dialog"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    cmdSend = makeControl<QPushButton>(this, "cmdSend", 10320, 5880, 845, 495);
+    cmdSend = Controls::make<QPushButton>(this, "cmdSend", 10320, 5880, 845, 495);
     cmdSend->setText(QStringLiteral("&Send"));
-    cmdClear = makeControl<QPushButton>(this, "cmdClear", 9480, 5880, 845, 495);
+    cmdClear = Controls::make<QPushButton>(this, "cmdClear", 9480, 5880, 845, 495);
     cmdClear->setText(QStringLiteral("Clear"));
-    cmdBrowse = makeControl<QPushButton>(this, "cmdBrowse", 5040, 2280, 375, 255);
+    cmdBrowse = Controls::make<QPushButton>(this, "cmdBrowse", 5040, 2280, 375, 255);
     cmdBrowse->setText(QStringLiteral("..."));
-    txtAttachment = makeControl<QLineEdit>(this, "txtAttachment", 1920, 2280, 3015, 285);
-    txtMessage = makeControl<QPlainTextEdit>(this, "txtMessage", 360, 2640, 10815, 3135);
+    txtAttachment = Controls::make<QLineEdit>(this, "txtAttachment", 1920, 2280, 3015, 285);
+    txtMessage = Controls::make<QPlainTextEdit>(this, "txtMessage", 360, 2640, 10815, 3135);
     txtMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtMessage->setTabChangesFocus(true);
-    txtRecipient = makeControl<QLineEdit>(this, "txtRecipient", 1920, 1560, 3015, 285);
-    txtSubject = makeControl<QLineEdit>(this, "txtSubject", 1920, 1920, 3015, 285);
+    txtRecipient = Controls::make<QLineEdit>(this, "txtRecipient", 1920, 1560, 3015, 285);
+    txtSubject = Controls::make<QLineEdit>(this, "txtSubject", 1920, 1920, 3015, 285);
     smtp = new QTcpSocket(this);
     smtp->setObjectName(QStringLiteral("smtp"));
-    Label7 = makeLabel(this, "Label7", QStringLiteral("Reply to"), 720, 1200, 975, 255);
-    Label6 = makeLabel(this, "Label6", QStringLiteral("Host"), 720, 840, 975, 255);
-    Label2 = makeLabel(this, "Label2", QStringLiteral("Send Mails"), 120, 120, 4215, 375);
-    Label1 = makeLabel(this, "Label1", QString(), 0, 0, 11535, 735);
+    Label7 = Controls::label(this, "Label7", QStringLiteral("Reply to"), 720, 1200, 975, 255);
+    Label6 = Controls::label(this, "Label6", QStringLiteral("Host"), 720, 840, 975, 255);
+    Label2 = Controls::label(this, "Label2", QStringLiteral("Send Mails"), 120, 120, 4215, 375);
+    Label1 = Controls::label(this, "Label1", QString(), 0, 0, 11535, 735);
     Label5 = makeAutoSizeLabel(this, "Label5", QStringLiteral("Attachment:"), 840, 2280, 855, 195);
     Label3 = makeAutoSizeLabel(this, "Label3", QStringLiteral("Mail To"), 1200, 1560, 525, 195);
     Label4 = makeAutoSizeLabel(this, "Label4", QStringLiteral("Subject:"), 1185, 1920, 585, 195);

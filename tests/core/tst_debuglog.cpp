@@ -24,11 +24,7 @@ class TestDebugLog : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnvironment::isolate(); }
-    void init()
-    {
-        TestEnvironment::resetWindows();
-        TestEnvironment::resetExit();
-    }
+    void init() { TestEnvironment::startAfresh(); }
 
     void logAppendsLineBreakThenText();
     void blockLayout();

@@ -50,11 +50,7 @@ class TestSettings : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnvironment::isolate(); }
-    void init()
-    {
-        TestEnvironment::resetWindows();
-        QFile::remove(SettingsStore::forThisProgram().fileName());
-    }
+    void init() { TestEnvironment::startAfresh(); }
 
     void applicationNameFromExecutablePath();
     void storesOfTwoFoldersAreIndependent();

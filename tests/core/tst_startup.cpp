@@ -39,11 +39,7 @@ class TestStartup : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnvironment::isolate(); }
-    void init()
-    {
-        TestEnvironment::resetWindows();
-        QFile::remove(SettingsStore::forThisProgram().fileName());
-    }
+    void init() { TestEnvironment::startAfresh(); }
 
     void failingStepDoesNotStopTheNext();
     void firstStartWithoutSettings();

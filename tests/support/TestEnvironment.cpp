@@ -49,4 +49,11 @@ void resetWindows()
     Module1::ResetState();
 }
 
+void startAfresh()
+{
+    resetWindows();
+    resetExit();
+    QFile::remove(SettingsStore::forThisProgram().fileName());
+}
+
 } // namespace TestEnvironment

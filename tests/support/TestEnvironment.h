@@ -18,4 +18,8 @@ void resetExit();
 // Drops every default window instance and empties the program-wide state.
 void resetWindows();
 
+// A new "run": fresh windows and state, an exit that has not happened yet,
+// and no settings stored for this program.
+void startAfresh();
+
 } // namespace TestEnvironment

@@ -49,11 +49,7 @@ class TestTrayMenu : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnvironment::isolate(); }
-    void init()
-    {
-        TestEnvironment::resetWindows();
-        TestEnvironment::resetExit();
-    }
+    void init() { TestEnvironment::startAfresh(); }
     void cleanup()
     {
         for (QMessageBox* box : notices())

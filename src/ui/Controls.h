@@ -1,0 +1,31 @@
+#pragma once
+// Making the controls of a window: each one named as the code refers to it and
+// placed in twips inside its parent.
+
+#include "core/Twips.h"
+
+#include <QLabel>
+#include <QString>
+
+namespace Controls
+{
+
+template <class Control>
+Control* make(QWidget* parent, const char* name, double left, double top, double width,
+              double height)
+{
+    auto* control = new Control(parent);
+    control->setObjectName(QLatin1String(name));
+    Twips::place(control, left, top, width, height);
+    return control;
+}
+
+inline QLabel* label(QWidget* parent, const char* name, const QString& caption, double left,
+                     double top, double width, double height)
+{
+    QLabel* control = make<QLabel>(parent, name, left, top, width, height);
+    control->setText(caption);
+    return control;
+}
+
+} // namespace Controls
