@@ -8,38 +8,10 @@
 # close picture, leaving the protocol log in Debug.txt.
 # With QB_MAILBOX_SCREENSHOTS=folder the pictures are kept there.
 set -euo pipefail
-: "${QB_BINARY:?QB_BINARY names the program binary}"
 : "${QB_MAILHOST:?QB_MAILHOST names scripts/mailhost}"
-for tool in Xvfb trayer xdotool xwininfo import; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 0; }
-done
+source "$(dirname "$0")/lib.sh"
+qb_e2e_require Xvfb trayer xdotool xwininfo import
 bash "$QB_MAILHOST" count >/dev/null 2>&1 || { echo "skipped: the mail host is not running"; exit 0; }
-
-work="$(mktemp -d)"
-shots="${QB_MAILBOX_SCREENSHOTS:-$work/shots}"
-mkdir -p "$shots"
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*"
-    [ -s "$work/stderr.txt" ] && sed 's/^/  program: /' "$work/stderr.txt"
-    exit 1
-}
-waitfor() {
-    local tries=$(($1 * 10))
-    shift
-    while ! "$@" 2>/dev/null; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
 
 # Two messages, the second with a uuencoded block the viewer cuts off.
 bash "$QB_MAILHOST" clear
@@ -47,35 +19,9 @@ printf 'Subject: First message\nTo: Ann <ann@example.test>\n\nHello Ann.\n' >"$w
 printf 'Subject: With a file\nTo: bob@example.test\n\nSee the file.\nbegin 664 a.txt\n#86)C\n`\nend\n' >"$work/m2.eml"
 bash "$QB_MAILHOST" add "$work/m1.eml" "$work/m2.eml"
 
-cp "$QB_BINARY" "$work/quillbeacon"
-export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-root}" QT_QPA_PLATFORM=xcb
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp >"$work/xvfb.txt" 2>&1 &
-pids+=($!)
-exec 3>&-
-waitfor 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-
-trayer --edge top --align right --widthtype pixel --width 200 --height 32 \
-    --SetDockType true --transparent false >"$work/trayer.txt" 2>&1 &
-pids+=($!)
-panel_id() { xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ { print $1; exit }'; }
-panel_found() { [ -n "$(panel_id)" ]; }
-waitfor 10 panel_found || fail "trayer's panel did not appear"
-panel="$(panel_id)"
-
-(cd "$work" && exec ./quillbeacon 2>"$work/stderr.txt") &
-app=$!
-pids+=("$app")
-app_gone() {
-    local state
-    state="$(ps -o stat= -p "$app" 2>/dev/null || true)"
-    [ -z "$state" ] || [[ "$state" == Z* ]]
-}
+qb_e2e_xvfb
+qb_e2e_trayer
+qb_e2e_start_program
 
 # Absolute X Y W H of a window.
 geometry() {

@@ -6,20 +6,9 @@
 # the binary.
 # With QB_TRAY_SCREENSHOT=path the open menu is also saved as a picture.
 set -euo pipefail
-: "${QB_BINARY:?QB_BINARY names the program binary}"
-for tool in Xvfb trayer xdotool xwininfo; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 0; }
-done
+source "$(dirname "$0")/lib.sh"
+qb_e2e_require Xvfb trayer xdotool xwininfo
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 fail() {
     echo "FAIL: $*"
     local win
@@ -30,49 +19,9 @@ fail() {
     exit 1
 }
 
-# waitfor SECONDS COMMAND...: retries the command every 0.1 s.
-waitfor() {
-    local tries=$(($1 * 10))
-    shift
-    while ! "$@" 2>/dev/null; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
-
-# A copy in a folder of its own has settings and a Debug.txt of its own.
-cp "$QB_BINARY" "$work/quillbeacon"
-export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-root}" QT_QPA_PLATFORM=xcb
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-# No session bus: Qt takes the XEmbed tray, as on a plain X11 desktop.
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-
-# Xvfb picks a free display and writes its number to the descriptor.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp >"$work/xvfb.txt" 2>&1 &
-pids+=($!)
-exec 3>&-
-waitfor 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-
-trayer --edge top --align right --widthtype pixel --width 200 --height 32 \
-    --SetDockType true --transparent false >"$work/trayer.txt" 2>&1 &
-pids+=($!)
-panel_id() { xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ { print $1; exit }'; }
-panel_found() { [ -n "$(panel_id)" ]; }
-waitfor 10 panel_found || fail "trayer's panel did not appear"
-panel="$(panel_id)"
-
-(cd "$work" && exec ./quillbeacon 2>"$work/stderr.txt") &
-app=$!
-pids+=("$app")
-app_gone() {
-    local state
-    state="$(ps -o stat= -p "$app" 2>/dev/null || true)"
-    [ -z "$state" ] || [[ "$state" == Z* ]]
-}
+qb_e2e_xvfb
+qb_e2e_trayer
+qb_e2e_start_program
 
 # The icon: a window of the program embedded in trayer's panel. Its absolute
 # geometry is the last field of xwininfo's line, as +X+Y.
