@@ -1,0 +1,301 @@
+// Faults against the real Postfix, through the sender window as the program
+// runs it: the server stopped while a large attachment is on its way, the
+// port closed, a server that never answers, and an attachment that is gone
+// by the time of the send. Each ends in one clear box, nothing is reported
+// as sent that was not, and the next send goes through.
+
+#include "core/Module1.h"
+#include "support/Mailhost.h"
+#include "support/ScriptedServer.h"
+#include "support/TestEnvironment.h"
+#include "ui/frmSendMail.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <QtTest>
+
+namespace
+{
+
+struct Box {
+    QString title;
+    QString text;
+};
+
+} // namespace
+
+class tst_sendmail_faults_live : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QList<Box> m_boxes;
+    QTimer m_boxAnswerer;
+
+    QString writeFile(const QString& name, qint64 size)
+    {
+        QFile file(m_dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+        QByteArray chunk(1 << 20, Qt::Uninitialized);
+        for (int i = 0; i < chunk.size(); ++i)
+            chunk[i] = char((i * 7 + i / 251) & 0xff);
+        for (qint64 left = size; left > 0; left -= chunk.size())
+            file.write(chunk.constData(), qMin<qint64>(left, chunk.size()));
+        return file.fileName();
+    }
+
+    // A fresh window, filled in for the local Postfix.
+    frmSendMail& window(const QString& subject, const QString& attachment = {})
+    {
+        TestEnvironment::resetWindows();
+        frmSendMail& window = frmSendMail::instance();
+        fill(window, subject, attachment);
+        return window;
+    }
+
+    static void fill(frmSendMail& window, const QString& subject, const QString& attachment)
+    {
+        frmSendMail::setPortForTests(Mailhost::SmtpPort);
+        window.txtHost->setText(QString::fromLatin1(Mailhost::Host));
+        window.txtSender->setText(QStringLiteral("me@example.test"));
+        window.txtRecipient->setText(QString::fromLatin1(Mailhost::Address));
+        window.txtSubject->setText(subject);
+        window.txtMessage->setPlainText(QStringLiteral("see the file"));
+        window.txtAttachment->setText(attachment);
+    }
+
+    // Sends and waits for the box that ends the send.
+    QString send(frmSendMail& window, int seconds = 60)
+    {
+        const qsizetype before = m_boxes.size();
+        window.cmdSend_Click();
+        QElapsedTimer clock;
+        clock.start();
+        while (m_boxes.size() == before && clock.elapsed() < seconds * 1000)
+            QTest::qWait(10);
+        return m_boxes.size() > before ? m_boxes.last().text : QString();
+    }
+
+    // One more mail in the mailbox, then none for a moment.
+    static bool oneMoreDelivered(int before)
+    {
+        if (!Mailhost::waitCount(before + 1, 30))
+            return false;
+        QTest::qWait(500);
+        return Mailhost::count() == before + 1;
+    }
+
+    // The next command after the fault, in the same window: a send with an
+    // attachment that the server delivers.
+    void sendWorks(frmSendMail& sender, const QString& attachment)
+    {
+        const int before = Mailhost::count();
+        const QString subject = QStringLiteral("after the fault %1")
+                                    .arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        fill(sender, subject, attachment);
+        QCOMPARE(send(sender), QStringLiteral("Message has been sent"));
+        QVERIFY(oneMoreDelivered(before));
+        bool found = false;
+        for (const QString& path : Mailhost::list()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray content = file.readAll();
+            if (content.contains("Subject:" + subject.toUtf8() + "\n")) {
+                found = true;
+                QVERIFY(content.contains("begin 664 " + QFileInfo(attachment).fileName().toUtf8()));
+                QVERIFY(content.endsWith("\n \nend\n\n"));
+            }
+        }
+        QVERIFY(found);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!Mailhost::available())
+            QSKIP("the local mail servers are not running (scripts/mailhost start)");
+        TestEnvironment::isolate();
+        QVERIFY(m_dir.isValid());
+        connect(&m_boxAnswerer, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            m_boxes.append({box->windowTitle(), box->text()});
+            box->accept();
+        });
+        m_boxAnswerer.start(5);
+    }
+
+    void init()
+    {
+        m_boxes.clear();
+        frmSendMail::setReplyTimeoutForTests(frmSendMail::DefaultReplyTimeoutMs);
+        QVERIFY(Mailhost::clear());
+    }
+
+    // A test that failed half-way must not leave the server down.
+    void cleanup()
+    {
+        if (!Mailhost::available())
+            QVERIFY(Mailhost::startSmtp());
+    }
+
+    // Postfix goes away while a 20 MB attachment is being written: the
+    // socket's error in one box, nothing delivered, and the same send goes
+    // through once the server is back.
+    void serverStoppedMidData()
+    {
+        const QString attachment = writeFile(QStringLiteral("big.bin"), 20 * 1024 * 1024);
+        frmSendMail& sender = window(QStringLiteral("cut off"), attachment);
+        // The stop runs once the first megabytes of the message have gone
+        // out: nothing more is written meanwhile, and most of it is still to
+        // come.
+        bool stopped = false;
+        qint64 writtenInData = 0;
+        qint64 unsentAtStop = 0;
+        const QMetaObject::Connection hook =
+            connect(sender.smtp, &QTcpSocket::bytesWritten, this, [&](qint64 bytes) {
+                if (stopped || Module1::SmtpStep != 5)
+                    return;
+                writtenInData += bytes;
+                if (writtenInData < 4 * 1024 * 1024)
+                    return;
+                stopped = true;
+                unsentAtStop = sender.smtp->bytesToWrite();
+                QVERIFY(Mailhost::stopSmtp());
+            });
+        const QString said = send(sender, 30);
+        disconnect(hook);
+        QVERIFY(stopped);
+        QVERIFY2(unsentAtStop > 1024 * 1024, QByteArray::number(unsentAtStop).constData());
+
+        qInfo("%lld bytes of the data written, %lld not yet, when the server stopped; the box "
+              "said: %s",
+              writtenInData, unsentAtStop,
+              qPrintable(QString(said).replace(QLatin1String("\r\n"), " | ")));
+        QVERIFY2(said.startsWith(QStringLiteral("Winsock Error number ")), qPrintable(said));
+        QCOMPARE(said, QStringLiteral("Winsock Error number %1\r\n%2")
+                           .arg(int(sender.smtp->error()))
+                           .arg(sender.smtp->errorString()));
+        QTest::qWait(300);
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(sender.smtp->state(), QAbstractSocket::UnconnectedState);
+
+        QVERIFY(Mailhost::startSmtp());
+        QTest::qWait(1000);
+        QCOMPARE(Mailhost::count(), 0);
+        m_boxes.clear();
+        sendWorks(sender, attachment);
+    }
+
+    // Nothing listens on port 25: the socket's "refused" in the box.
+    void refusedConnection()
+    {
+        QVERIFY(Mailhost::stopSmtp());
+        frmSendMail& sender = window(QStringLiteral("refused"));
+        const QString said = send(sender, 10);
+        const QString reason = sender.smtp->errorString();
+        QVERIFY(Mailhost::startSmtp());
+
+        QCOMPARE(said, QStringLiteral("Winsock Error number %1\r\n%2")
+                           .arg(int(QAbstractSocket::ConnectionRefusedError))
+                           .arg(reason));
+        QVERIFY2(reason.contains("refused", Qt::CaseInsensitive), qPrintable(reason));
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(m_boxes[0].title, QStringLiteral("Quillbeacon"));
+        QCOMPARE(Module1::SmtpStep, 0);
+
+        sendWorks(sender, writeFile(QStringLiteral("small.txt"), 100));
+    }
+
+    // A server that takes the connection and never greets: the reply
+    // time-out ends the send with an error box and lets go of the socket.
+    void silentServerTimesOut()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        QList<QTcpSocket*> accepted;
+        connect(&silent, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket* socket = silent.nextPendingConnection())
+                accepted << socket;
+        });
+        frmSendMail& sender = window(QStringLiteral("silence"));
+        frmSendMail::setPortForTests(silent.serverPort());
+        frmSendMail::setReplyTimeoutForTests(500);
+
+        const QString said = send(sender, 10);
+        QCOMPARE(said, QStringLiteral("Error: No reply from the server for 0.5 seconds; the "
+                                      "connection was closed."));
+        QCOMPARE(m_boxes[0].title, QStringLiteral("Error"));
+        QCOMPARE(accepted.size(), 1);
+        QTRY_COMPARE(accepted[0]->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(Module1::SmtpStep, 0);
+        QTest::qWait(700); // no second box from a timer left running
+        QCOMPARE(m_boxes.size(), 1);
+        qDeleteAll(accepted);
+
+        frmSendMail::setReplyTimeoutForTests(frmSendMail::DefaultReplyTimeoutMs);
+        sendWorks(sender, writeFile(QStringLiteral("small.txt"), 100));
+    }
+
+    // The file chosen in the dialog is gone (or is a folder now) when Send
+    // is pressed: a box names it and says nothing was sent, and no
+    // connection is made at all.
+    void attachmentGoneBeforeTheSend_data()
+    {
+        QTest::addColumn<bool>("replacedByFolder");
+        QTest::newRow("deleted") << false;
+        QTest::newRow("replaced by a folder") << true;
+    }
+    void attachmentGoneBeforeTheSend()
+    {
+        QFETCH(bool, replacedByFolder);
+        const QString path = writeFile(QStringLiteral("chosen file.bin"), 5000);
+        ScriptedServer server;
+        server.send("220 mail.example.test ESMTP\r\n").silence();
+        frmSendMail& sender = window(QStringLiteral("vanished"));
+        frmSendMail::setPortForTests(server.port());
+        QTimer::singleShot(50, &sender, [&sender, path] {
+            auto* edit = sender.dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!edit) {
+                sender.dialog->reject();
+                return;
+            }
+            edit->setText(path);
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        sender.cmdBrowse_Click();
+        QCOMPARE(sender.txtAttachment->text(), path);
+
+        QVERIFY(QFile::remove(path));
+        if (replacedByFolder)
+            QVERIFY(QDir().mkdir(path));
+        const int before = Mailhost::count();
+        const QString said = send(sender, 10);
+        QVERIFY2(said.contains(QStringLiteral("chosen file.bin")), qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("Nothing was sent")), qPrintable(said));
+        QCOMPARE(m_boxes.last().title, QStringLiteral("Quillbeacon"));
+        QTest::qWait(200);
+        QCOMPARE(server.connectionCount(), 0);
+        QCOMPARE(sender.smtp->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(Mailhost::count(), before);
+        if (replacedByFolder)
+            QVERIFY(QDir().rmdir(path));
+
+        // Put back, the same file goes out with the next send.
+        QCOMPARE(writeFile(QStringLiteral("chosen file.bin"), 5000), path);
+        sendWorks(sender, path);
+    }
+};
+
+QTEST_MAIN(tst_sendmail_faults_live)
+#include "tst_sendmail_faults_live.moc"
