@@ -33,6 +33,12 @@ void restrictToOwner(const QString& fileName)
     QFile::setPermissions(fileName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
+QByteArray contentOf(const QString& fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 SettingsStore::SettingsStore(QString applicationName)
@@ -85,15 +91,20 @@ bool SettingsStore::SaveSettings(const QList<std::pair<QString, QString>>& secti
     m_error.clear();
     QSettings store = openStore();
     restrictToOwner(store.fileName());
+    const QByteArray before = contentOf(store.fileName());
     for (qsizetype i = 0; i < sectionKeys.size(); ++i)
         store.setValue(keyPath(sectionKeys[i].first, sectionKeys[i].second), values.value(i));
     store.sync();
-    if (store.status() != QSettings::NoError) {
-        m_error = store.status() == QSettings::AccessError
-                      ? QStringLiteral("The settings file %1 could not be written.")
-                            .arg(QDir::toNativeSeparators(store.fileName()))
-                      : QStringLiteral("The settings file %1 is damaged and was not changed.")
-                            .arg(QDir::toNativeSeparators(store.fileName()));
+    QSettings::Status status = store.status();
+    // A damaged file is still replaced whole, by what could be read of it and
+    // the new values: that is a save. One that stayed as it was could not be
+    // written (a failed write does not show in the status then).
+    if (status == QSettings::FormatError)
+        status =
+            contentOf(store.fileName()) != before ? QSettings::NoError : QSettings::AccessError;
+    if (status != QSettings::NoError) {
+        m_error = QStringLiteral("The settings file %1 could not be written.")
+                      .arg(QDir::toNativeSeparators(store.fileName()));
         return false;
     }
     restrictToOwner(store.fileName());
