@@ -19,7 +19,8 @@ QSettings openStore()
                      QLatin1String(kStoreName));
 }
 
-// The settings file holds a reversible password: keep it to its owner.
+// The settings file holds a reversible password: keep it to its owner. The
+// owner's own bits stay as they are: a file made read-only is not written.
 void restrictToOwner(const QString& fileName)
 {
     if (fileName.isEmpty() || !QFileInfo(fileName).isAbsolute())
@@ -30,7 +31,9 @@ void restrictToOwner(const QString& fileName)
         if (file.open(QIODevice::WriteOnly))
             file.close();
     }
-    QFile::setPermissions(fileName, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QFile::Permissions owner =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    QFile::setPermissions(fileName, QFile::permissions(fileName) & owner);
 }
 
 QByteArray contentOf(const QString& fileName)
