@@ -24,6 +24,8 @@ QByteArray block(const QByteArray& runLog)
 
 namespace
 {
+QString s_executableFolderForTest;
+
 bool canWriteIn(const QString& folder)
 {
     const QFileInfo dir(folder);
@@ -40,10 +42,17 @@ QString pathFor(const QString& executableFolder, const QString& fallbackFolder)
     return QDir(folder).filePath(QLatin1String(FileName));
 }
 
+void setExecutableFolderForTest(const QString& folder)
+{
+    s_executableFolderForTest = folder;
+}
+
 QString path()
 {
-    return pathFor(QCoreApplication::applicationDirPath(),
-                   QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    const QString folder = s_executableFolderForTest.isEmpty()
+                               ? QCoreApplication::applicationDirPath()
+                               : s_executableFolderForTest;
+    return pathFor(folder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 bool appendBlock(const QString& path, const QByteArray& runLog)

@@ -15,6 +15,10 @@ QByteArray block(const QByteArray& runLog);
 // "Debug.txt" in the executable's folder, or in the user's application data
 // folder when the executable's folder cannot be written (an installed program).
 QString path();
+
+// Tests only: stands in for the executable's folder, so test programs that
+// share one folder do not write to one file.
+void setExecutableFolderForTest(const QString& folder);
 QString pathFor(const QString& executableFolder, const QString& fallbackFolder);
 
 // Appends the block in one write; the earlier content is never rewritten.

@@ -1,5 +1,6 @@
 #include "support/TestEnvironment.h"
 
+#include "core/DebugLogFile.h"
 #include "core/Module1.h"
 #include "core/ProgramExit.h"
 #include "core/SettingsStore.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace TestEnvironment
 {
@@ -22,6 +24,14 @@ int s_exits = 0;
 
 void isolate()
 {
+    // Test programs run side by side: each gets a home of its own, so their
+    // settings files and "Debug.txt" never meet.
+    static QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+    DebugLogFile::setExecutableFolderForTest(home.filePath("program"));
+    QDir().mkpath(home.filePath("program"));
     QStandardPaths::setTestModeEnabled(true);
     QFile::remove(SettingsStore(QString()).fileName());
     resetExit();
