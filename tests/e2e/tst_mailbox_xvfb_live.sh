@@ -12,6 +12,8 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 qb_e2e_require Xvfb trayer xdotool xwininfo import
 bash "$QB_MAILHOST" count >/dev/null 2>&1 || { echo "skipped: the mail host is not running"; exit 0; }
+shots="${QB_MAILBOX_SCREENSHOTS:-$work/shots}"
+mkdir -p "$shots"
 
 # Two messages, the second with a uuencoded block the viewer cuts off.
 bash "$QB_MAILHOST" clear
