@@ -44,4 +44,7 @@ qb_require_packages() {
     return $status
 }
 
+# ccache may serve a clone in another folder from the same cache.
+export CCACHE_BASEDIR="$QB_ROOT" CCACHE_NOHASHDIR=1
+
 qb_jobs() { nproc 2>/dev/null || echo 2; }
