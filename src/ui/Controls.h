@@ -28,4 +28,15 @@ inline QLabel* label(QWidget* parent, const char* name, const QString& caption, 
     return control;
 }
 
+// A popup of the mailbox kind: no border, no title bar, no taskbar button,
+// a white background.
+inline void makeWhitePopup(QWidget* window)
+{
+    window->setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
+    QPalette white = window->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    window->setPalette(white);
+    window->setAutoFillBackground(true);
+}
+
 } // namespace Controls

@@ -38,12 +38,7 @@ Email::Email()
 {
     setObjectName(QStringLiteral("Email"));
     setWindowTitle(QStringLiteral("Bramblewickhold"));
-    // No border, no title bar, no taskbar button.
-    setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-    setAutoFillBackground(true);
+    Controls::makeWhitePopup(this);
     Twips::resizeClient(this, 3150, 2670);
 
     Label6 = new QLabel(QStringLiteral("Bramblewickhold"), this);

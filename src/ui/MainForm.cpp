@@ -36,12 +36,8 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Form1"));
-    setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
+    Controls::makeWhitePopup(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-    setAutoFillBackground(true);
     Twips::resizeClient(this, 3630, 2775);
 
     Command1 = new QPushButton(QStringLiteral("Reply"), this);
