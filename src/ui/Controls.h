@@ -5,6 +5,7 @@
 #include "core/Twips.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QString>
 
 namespace Controls
@@ -37,6 +38,14 @@ inline void makeWhitePopup(QWidget* window)
     white.setColor(QPalette::Window, Qt::white);
     window->setPalette(white);
     window->setAutoFillBackground(true);
+}
+
+// A line drawn on a window, from (x1, y1) to (x2, y2) in twips, width in pixels.
+inline void drawLine(QPainter& painter, double x1, double y1, double x2, double y2, int width)
+{
+    painter.setPen(QPen(Qt::black, width));
+    painter.drawLine(Twips::toPixels(x1), Twips::toPixels(y1), Twips::toPixels(x2),
+                     Twips::toPixels(y2));
 }
 
 } // namespace Controls

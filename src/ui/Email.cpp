@@ -82,9 +82,7 @@ void Email::paintEvent(QPaintEvent* event)
     QWidget::paintEvent(event);
     QPainter painter(this);
     const auto line = [&](double x1, double y1, double x2, double y2, int width) {
-        painter.setPen(QPen(Qt::black, width));
-        painter.drawLine(Twips::toPixels(x1), Twips::toPixels(y1), Twips::toPixels(x2),
-                         Twips::toPixels(y2));
+        Controls::drawLine(painter, x1, y1, x2, y2, width);
     };
     line(0, 480, 3120, 480, 2);   // Line5, under the title
     line(0, 2760, 0, 0, 5);       // Line1, left
