@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QString>
 
+#include <initializer_list>
+
 namespace Controls
 {
 
@@ -38,6 +40,17 @@ inline void makeWhitePopup(QWidget* window)
     white.setColor(QPalette::Window, Qt::white);
     window->setPalette(white);
     window->setAutoFillBackground(true);
+}
+
+// The keyboard focus goes from each control to the next, in this order.
+inline void setFocusOrder(std::initializer_list<QWidget*> order)
+{
+    QWidget* previous = nullptr;
+    for (QWidget* control : order) {
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
 }
 
 // A line drawn on a window, from (x1, y1) to (x2, y2) in twips, width in pixels.

@@ -66,12 +66,7 @@ void Options::buildControls(QWidget* client)
 
     // Keyboard focus follows the tab indices: chkSplash 0, Server 2,
     // Password 4, ServerB 7, cmdOK 8, Username 10, chkDebug 11.
-    QWidget::setTabOrder(chkSplash, Server);
-    QWidget::setTabOrder(Server, Password);
-    QWidget::setTabOrder(Password, ServerB);
-    QWidget::setTabOrder(ServerB, cmdOK);
-    QWidget::setTabOrder(cmdOK, Username);
-    QWidget::setTabOrder(Username, chkDebug);
+    Controls::setFocusOrder({chkSplash, Server, Password, ServerB, cmdOK, Username, chkDebug});
 
     connect(cmdOK, &QPushButton::clicked, this, &Options::cmdOK_Click);
     connect(TrayIcon1, &TrayIcon::Click, this, &Options::TrayIcon1_Click);

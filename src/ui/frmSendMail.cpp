@@ -112,14 +112,8 @@ void frmSendMail::buildControls()
     Label2->setFont(titleFont);
     Label2->raise(); // the band was made after the title but lies under it
 
-    QWidget::setTabOrder(txtHost, txtSender);
-    QWidget::setTabOrder(txtSender, txtRecipient);
-    QWidget::setTabOrder(txtRecipient, txtSubject);
-    QWidget::setTabOrder(txtSubject, txtAttachment);
-    QWidget::setTabOrder(txtAttachment, txtMessage);
-    QWidget::setTabOrder(txtMessage, cmdBrowse);
-    QWidget::setTabOrder(cmdBrowse, cmdClear);
-    QWidget::setTabOrder(cmdClear, cmdSend);
+    Controls::setFocusOrder({txtHost, txtSender, txtRecipient, txtSubject, txtAttachment,
+                             txtMessage, cmdBrowse, cmdClear, cmdSend});
 
     // Enter in a one-line field moves on, as a Tab would; in the message
     // text it starts a new line.
