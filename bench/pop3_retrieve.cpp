@@ -7,7 +7,7 @@
 // Prints: messages, payload bytes, wall ms, CPU ms, peak RSS MB.
 #include "core/Module1.h"
 #include "core/ProgramExit.h"
-#include "pop3/Pop3Commands.h"
+#include "ui/Pop3Commands.h"
 #include "ui/Email.h"
 #include "ui/SlideIn.h"
 

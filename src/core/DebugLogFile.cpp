@@ -1,7 +1,8 @@
 #include "core/DebugLogFile.h"
 
 #include "core/ProgramExit.h"
-#include "ui/DebugA.h"
+#include "core/DebugLog.h"
+#include "core/Log.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -78,7 +79,7 @@ void SaveDebugLogAndExit()
         return;
     // A debug window never used before is created on the spot and gives the
     // empty text. A file that cannot be written still lets the program end.
-    DebugLogFile::appendBlock(DebugLogFile::path(), DebugA::instance().log().text());
+    DebugLogFile::appendBlock(DebugLogFile::path(), Module1::ProtocolLog().text());
     ProgramExit::end();
 }
 

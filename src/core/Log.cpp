@@ -1,18 +1,25 @@
 #include "core/Log.h"
 
-#include "ui/DebugA.h"
+#include "core/DebugLog.h"
 
 namespace Module1
 {
 
+DebugLog& ProtocolLog()
+{
+    // Lives until the program ends; the exit appends it to "Debug.txt".
+    static DebugLog* const log = new DebugLog;
+    return *log;
+}
+
 void Log(const QString& text)
 {
-    DebugA::instance().log().log(text);
+    ProtocolLog().log(text);
 }
 
 void LogBytes(const QByteArray& bytes)
 {
-    DebugA::instance().log().logBytes(bytes);
+    ProtocolLog().logBytes(bytes);
 }
 
 } // namespace Module1

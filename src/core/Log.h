@@ -5,8 +5,13 @@
 #include <QByteArray>
 #include <QString>
 
+class DebugLog;
+
 namespace Module1
 {
+// The run's protocol log; the DebugA window shows it.
+DebugLog& ProtocolLog();
+
 void Log(const QString& text);
 void LogBytes(const QByteArray& bytes); // received data, exactly as it arrived
 } // namespace Module1

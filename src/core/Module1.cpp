@@ -1,7 +1,5 @@
 #include "core/Module1.h"
 
-#include "ui/MainForm.h"
-
 namespace Module1
 {
 
@@ -16,7 +14,6 @@ QByteArray EncodedAttachment;
 MessageTable MessageSubjects;
 MessageTable MessageRecipients;
 MessageTable MessageBodies;
-QPointer<MainForm> Viewer;
 
 void ResetState()
 {
@@ -31,7 +28,6 @@ void ResetState()
     MessageSubjects = {};
     MessageRecipients = {};
     MessageBodies = {};
-    Viewer = nullptr;
 }
 
 } // namespace Module1

@@ -39,7 +39,7 @@ extern MessageTable MessageBodies;
 
 extern QPointer<MainForm> Viewer; // the viewer most recently opened
 
-// Puts every variable back to its start value (used by tests).
+// Puts every variable but Viewer back to its start value (used by tests).
 void ResetState();
 
 } // namespace Module1

@@ -1,6 +1,6 @@
 #include "smtp/SmtpDialogue.h"
 
-#include <cstring>
+#include "smtp/SubmissionHeaders.h"
 
 namespace
 {
@@ -15,28 +15,16 @@ bool hasLineBreak(const QString& text)
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 
-// Walks the lines of body (split at LF; a CR right before the LF belongs to
-// the line end; the text after the last LF is a line too) and calls
-// line(begin, end) for each.
-template <class Line> void forEachLine(const QByteArray& body, Line line)
-{
-    const char* p = body.constData();
-    const char* const end = p + body.size();
-    while (true) {
-        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
-        const char* lineEnd = lf ? lf : end;
-        line(p, lineEnd > p && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd);
-        if (!lf)
-            break;
-        p = lf + 1;
-    }
-}
-
 } // namespace
 
-void SmtpDialogue::start(const Message& message)
+void SmtpDialogue::start(const Message& message, Security security, const Account& account)
 {
     m_message = message;
+    m_security = security;
+    m_account = account;
+    m_phase = Phase::Greeting;
+    m_encrypted = security == Security::Tls;
+    m_offersStartTls = m_offersPlain = m_offersLogin = m_offers8Bit = false;
     m_pending.clear();
     m_replyStart = 0;
     m_step = 0;
@@ -71,6 +59,14 @@ SmtpDialogue::Reaction SmtpDialogue::dataArrived(QByteArrayView bytes)
 
 void SmtpDialogue::onReply(const QByteArray& reply, Reaction& reaction)
 {
+    if (m_security == Security::Plain)
+        onPlainReply(reply, reaction);
+    else
+        onSecureReply(reply, reaction);
+}
+
+void SmtpDialogue::onPlainReply(const QByteArray& reply, Reaction& reaction)
+{
     // Once the data has been accepted, whatever answers QUIT ends a
     // successful send.
     if (m_step == 6) {
@@ -100,7 +96,7 @@ void SmtpDialogue::onReply(const QByteArray& reply, Reaction& reaction)
         break;
     case 4:
         m_step = 5;
-        reaction.toSend += dataSection(m_message.subject, m_message.text, m_message.attachment);
+        reaction.startData = true;
         break;
     case 5:
         m_step = 6;
@@ -108,6 +104,194 @@ void SmtpDialogue::onReply(const QByteArray& reply, Reaction& reaction)
         reaction.toSend += "QUIT\r\n";
         break;
     }
+}
+
+void SmtpDialogue::readCapabilities(const QByteArray& reply)
+{
+    m_offersStartTls = m_offersPlain = m_offersLogin = m_offers8Bit = false;
+    for (const QByteArray& line : reply.split('\n')) {
+        const QList<QByteArray> words = line.mid(4).trimmed().toUpper().split(' ');
+        const QByteArray& keyword = words.first();
+        if (keyword == "STARTTLS") {
+            m_offersStartTls = true;
+        } else if (keyword == "8BITMIME") {
+            m_offers8Bit = true;
+        } else if (keyword == "AUTH" || keyword.startsWith("AUTH=")) {
+            QList<QByteArray> mechanisms = words.mid(1);
+            if (keyword.startsWith("AUTH="))
+                mechanisms << keyword.mid(5);
+            m_offersPlain = m_offersPlain || mechanisms.contains("PLAIN");
+            m_offersLogin = m_offersLogin || mechanisms.contains("LOGIN");
+        }
+    }
+}
+
+void SmtpDialogue::ehlo(Reaction& reaction, Phase next)
+{
+    m_phase = next;
+    reaction.toSend += "EHLO " + m_clientAddress + "\r\n";
+}
+
+void SmtpDialogue::authenticateOrMail(Reaction& reaction)
+{
+    // Credentials only ever go over an encrypted connection.
+    if (m_encrypted && m_offersPlain) {
+        m_phase = Phase::AuthPlain;
+        const QByteArray token =
+            '\0' + m_account.user.toUtf8() + '\0' + m_account.password.toUtf8();
+        reaction.toSend += "AUTH PLAIN " + token.toBase64() + "\r\n";
+    } else if (m_encrypted && m_offersLogin) {
+        m_phase = Phase::AuthLoginUser;
+        reaction.toSend += "AUTH LOGIN\r\n";
+    } else {
+        mailFrom(reaction);
+    }
+}
+
+void SmtpDialogue::mailFrom(Reaction& reaction)
+{
+    m_phase = Phase::Mail;
+    m_step = 2;
+    reaction.toSend += "MAIL FROM:<" + m_message.sender.trimmed().toUtf8() + ">\r\n";
+}
+
+void SmtpDialogue::onSecureReply(const QByteArray& reply, Reaction& reaction)
+{
+    const QByteArrayView code = QByteArrayView(reply).first(qMin<qsizetype>(3, reply.size()));
+    if (m_phase == Phase::Quit) {
+        finish(reaction, Outcome::Sent);
+        return;
+    }
+    const char* expected = "250";
+    switch (m_phase) {
+    case Phase::Greeting:
+    case Phase::StartTls:
+        expected = "220";
+        break;
+    case Phase::AuthPlain:
+    case Phase::AuthLoginDone:
+        expected = "235";
+        break;
+    case Phase::AuthLoginUser:
+    case Phase::AuthLoginPassword:
+        expected = "334";
+        break;
+    case Phase::Data:
+        expected = "354";
+        break;
+    case Phase::Rcpt: // 251: not local, will forward
+        if (code == "251")
+            expected = "251";
+        break;
+    default:
+        break;
+    }
+    if (code != expected || m_phase == Phase::Upgrading) {
+        finish(reaction, Outcome::Failed,
+               QString::fromUtf8(reply) + QStringLiteral("Nothing was sent."));
+        return;
+    }
+
+    switch (m_phase) {
+    case Phase::Greeting:
+        m_step = 1;
+        ehlo(reaction, Phase::Ehlo);
+        break;
+    case Phase::Ehlo:
+        readCapabilities(reply);
+        if (m_security == Security::StartTls) {
+            if (!m_offersStartTls) {
+                finish(reaction, Outcome::Failed,
+                       QStringLiteral("The server does not offer STARTTLS, so the connection "
+                                      "could not be encrypted. Nothing was sent."));
+                return;
+            }
+            m_phase = Phase::StartTls;
+            reaction.toSend += "STARTTLS\r\n";
+            break;
+        }
+        authenticateOrMail(reaction);
+        break;
+    case Phase::StartTls:
+        m_phase = Phase::Upgrading;
+        reaction.startTls = true;
+        break;
+    case Phase::EhloAgain:
+        readCapabilities(reply);
+        authenticateOrMail(reaction);
+        break;
+    case Phase::AuthLoginUser:
+        m_phase = Phase::AuthLoginPassword;
+        reaction.toSend += m_account.user.toUtf8().toBase64() + "\r\n";
+        break;
+    case Phase::AuthLoginPassword:
+        m_phase = Phase::AuthLoginDone;
+        reaction.toSend += m_account.password.toUtf8().toBase64() + "\r\n";
+        break;
+    case Phase::AuthPlain:
+    case Phase::AuthLoginDone:
+        mailFrom(reaction);
+        break;
+    case Phase::Mail:
+        m_phase = Phase::Rcpt;
+        m_step = 3;
+        reaction.toSend += "RCPT TO:<" + m_message.recipient.trimmed().toUtf8() + ">\r\n";
+        break;
+    case Phase::Rcpt:
+        m_phase = Phase::Data;
+        m_step = 4;
+        reaction.toSend += "DATA\r\n";
+        break;
+    case Phase::Data:
+        m_phase = Phase::DataReply;
+        m_step = 5;
+        reaction.startData = true;
+        break;
+    case Phase::DataReply:
+        m_phase = Phase::Quit;
+        m_step = 6;
+        m_dataAccepted = true;
+        reaction.toSend += "QUIT\r\n";
+        break;
+    case Phase::Upgrading:
+    case Phase::Quit:
+        break;
+    }
+}
+
+SmtpDialogue::Reaction SmtpDialogue::encrypted()
+{
+    Reaction reaction;
+    if (!m_running || m_phase != Phase::Upgrading)
+        return reaction;
+    m_encrypted = true;
+    ehlo(reaction, Phase::EhloAgain);
+    return reaction;
+}
+
+SmtpDataWriter SmtpDialogue::dataWriter() const
+{
+    const QByteArray text = m_message.text.toUtf8();
+    if (m_security == Security::Plain)
+        return SmtpDataWriter("Subject:" + m_message.subject.toUtf8() + "\r\n\r\n", text,
+                              m_message.attachment);
+
+    // Lines longer than SMTP allows, or 8-bit text the server cannot take
+    // as it is, go quoted-printable; the block is ASCII in short lines.
+    bool ascii = true;
+    for (const char c : text)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    const bool longLines = SmtpDataWriter::longestLine(text) > 998;
+    const bool quoted = longLines || (!ascii && !m_offers8Bit);
+    SubmissionHeaders::Fields fields{m_message.sender,
+                                     m_message.recipient,
+                                     m_message.subject,
+                                     m_message.date,
+                                     m_message.messageId,
+                                     quoted ? "quoted-printable" : ascii ? "7bit" : "8bit"};
+    return SmtpDataWriter(SubmissionHeaders::head(fields), text, m_message.attachment,
+                          quoted ? SmtpDataWriter::Encoding::QuotedPrintable
+                                 : SmtpDataWriter::Encoding::AsIs);
 }
 
 SmtpDialogue::Reaction SmtpDialogue::timedOut(const QString& description)
@@ -149,34 +333,8 @@ QByteArray SmtpDialogue::heloArgument(const QString& sender)
 QByteArray SmtpDialogue::dataSection(const QString& subject, const QString& text,
                                      const QByteArray& attachment)
 {
-    QString lines = text;
-    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"))
-        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    // The text, an empty line, then the block (which ends in its own LF, so
-    // an empty line follows it) or, without a block, one more empty line.
-    const QByteArray body = lines.toUtf8() + "\n\n" + attachment;
-    const QByteArray head = "Subject:" + subject.toUtf8() + "\r\n\r\n";
-
-    qsizetype size = head.size() + 3; // the final ".\r\n"
-    forEachLine(body, [&size](const char* begin, const char* end) {
-        size += (end - begin) + 2 + (begin != end && *begin == '.' ? 1 : 0);
-    });
-
-    QByteArray data(size, Qt::Uninitialized);
-    char* out = data.data();
-    std::memcpy(out, head.constData(), std::size_t(head.size()));
-    out += head.size();
-    forEachLine(body, [&out](const char* begin, const char* end) {
-        if (begin != end && *begin == '.')
-            *out++ = '.';
-        std::memcpy(out, begin, std::size_t(end - begin));
-        out += end - begin;
-        *out++ = '\r';
-        *out++ = '\n';
-    });
-    std::memcpy(out, ".\r\n", 3);
-    Q_ASSERT(out + 3 == data.constData() + data.size());
-    return data;
+    return SmtpDataWriter("Subject:" + subject.toUtf8() + "\r\n\r\n", text.toUtf8(), attachment)
+        .all();
 }
 
 QString SmtpDialogue::fieldProblem(const QString& host, const QString& sender,
@@ -185,6 +343,10 @@ QString SmtpDialogue::fieldProblem(const QString& host, const QString& sender,
     if (host.trimmed().isEmpty())
         return QStringLiteral("Type the name of the outgoing mail server into the Host field. "
                               "Nothing was sent.");
+    // An empty sender would go out as the null return path "<>", kept for
+    // bounces: the mail could never be answered.
+    if (sender.trimmed().isEmpty())
+        return QStringLiteral("Type your own address into the Reply to field. Nothing was sent.");
     const std::pair<const QString*, const char*> fields[] = {
         {&host, "Host"}, {&sender, "Reply to"}, {&recipient, "Mail To"}, {&subject, "Subject"}};
     for (const auto& [value, name] : fields) {

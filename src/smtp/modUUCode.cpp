@@ -129,6 +129,10 @@ std::optional<QByteArray> UUEncodeFile(const QString& path, QString* errorText)
         return fail(QStringLiteral("no such file."));
     if (info.isDir())
         return fail(QStringLiteral("it is a folder, not a file."));
+    // A FIFO or a device would block open() or never end: only a regular
+    // file (or a link to one) is opened.
+    if (!info.isFile())
+        return fail(QStringLiteral("it is not a regular file."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString() + QLatin1Char('.'));

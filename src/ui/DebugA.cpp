@@ -1,12 +1,13 @@
 #include "ui/DebugA.h"
 
+#include "core/Log.h"
 #include "core/Twips.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTimer>
 
-DebugA::DebugA()
+DebugA::DebugA() : m_log(Module1::ProtocolLog())
 {
     setObjectName(QStringLiteral("DebugA"));
     setWindowTitle(QStringLiteral("Form1"));

@@ -27,7 +27,7 @@ protected:
 private:
     void refresh();
 
-    DebugLog m_log;
+    DebugLog& m_log;
     qsizetype m_shown = 0; // bytes of the log already in the box
     bool m_refreshQueued = false;
 };

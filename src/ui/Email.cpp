@@ -1,9 +1,9 @@
 #include "ui/Email.h"
 
 #include "core/DebugLogFile.h"
-#include "core/Log.h"
 #include "core/Module1.h"
 #include "core/Twips.h"
+#include "ui/CertificatePrompt.h"
 #include "ui/Controls.h"
 #include "ui/MainForm.h"
 #include "ui/PictureButton.h"
@@ -11,28 +11,10 @@
 #include "ui/SlideIn.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
-#include <QTcpSocket>
-
-namespace
-{
-quint16 s_port = Email::Pop3Port;
-int s_idleTimeout = Email::IdleTimeoutMs;
-} // namespace
-
-void Email::setPortForTest(quint16 port)
-{
-    s_port = port;
-}
-
-void Email::setIdleTimeoutForTest(int ms)
-{
-    s_idleTimeout = ms;
-}
 
 Email::Email()
 {
@@ -56,13 +38,14 @@ Email::Email()
     lstMessages = Controls::make<QListWidget>(this, "lstMessages", 120, 600, 2775, 1230);
     connect(lstMessages, &QListWidget::itemDoubleClicked, this, &Email::lstMessages_DblClick);
 
-    pop3 = new QTcpSocket(this);
+    pop3 = new Pop3Client(this);
     pop3->setObjectName(QStringLiteral("pop3"));
-    connect(pop3, &QTcpSocket::readyRead, this, &Email::pop3_DataArrival);
-    connect(pop3, &QTcpSocket::errorOccurred, this, &Email::pop3_Error);
-
-    m_idle.setSingleShot(true);
-    connect(&m_idle, &QTimer::timeout, this, &Email::idleTimeout);
+    pop3->connection().setTrustPrompt(CertificatePrompt::ask);
+    connect(pop3, &Pop3Client::messageStored, this,
+            [this](int, const QString& subject) { lstMessages->addItem(subject); });
+    connect(pop3, &Pop3Client::retrievalFinished, this, &Module1::SlideInMailbox);
+    connect(pop3, &Pop3Client::failed, this, &Email::errorPath);
+    connect(pop3, &Pop3Client::refused, this, &Email::refusal);
 
     const PopupPlacement::Geometry place = PopupPlacement::current();
     m_left = place.mailboxLeft;
@@ -95,111 +78,24 @@ void Email::StartSession(Pop3Session::Mode mode)
 {
     Module1::DeleteMode = mode == Pop3Session::Mode::Delete ? Module1::True : Module1::False;
     Module1::Pop3Step = Pop3Session::Greeting;
-    endSession();
-    pop3->abort();
     // Each session numbers its messages from index 0: the list starts empty
     // so that row i and table index i stay the same message.
     lstMessages->clear();
-
-    if (Module1::MailServer.trimmed().isEmpty()) {
-        Module1::Log(QStringLiteral("POP3 Error: no incoming mail server is set."));
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Quillbeacon"),
-                        QStringLiteral("No incoming mail server is set. Enter it in Options "
-                                       "and press OK, then try again."),
-                        QMessageBox::Ok);
-        box.exec();
-        return;
-    }
-
-    m_session.start(mode, Module1::UserName, Module1::MailPassword);
-    ++m_generation;
-    m_idle.start(s_idleTimeout);
-    pop3->connectToHost(Module1::MailServer.trimmed(), s_port);
+    pop3->start(mode, Module1::MailServer, Module1::UserName, Module1::MailPassword);
 }
 
-void Email::endSession()
+void Email::errorPath()
 {
-    ++m_generation;
-    m_idle.stop();
-}
-
-void Email::pop3_DataArrival()
-{
-    const QByteArray D = pop3->readAll();
-    if (D.isEmpty())
-        return;
-    Module1::LogBytes(D);
-    if (!m_session.running())
-        return;
-    m_idle.start(s_idleTimeout);
-    const Pop3Actions actions = m_session.receive(D);
-    Module1::Pop3Step = m_session.step();
-    runActions(actions);
-}
-
-void Email::runActions(const Pop3Actions& actions)
-{
-    const int generation = m_generation;
-    for (const Pop3Action& action : actions) {
-        // A session restarted or failed while the DELE loop let events run.
-        if (generation != m_generation)
-            return;
-        switch (action.kind) {
-        case Pop3Action::Kind::Send:
-            pop3->write(action.bytes);
-            pop3->flush();
-            if (action.yieldAfter)
-                QCoreApplication::processEvents();
-            break;
-        case Pop3Action::Kind::Log:
-            Module1::Log(action.text);
-            break;
-        case Pop3Action::Kind::Store:
-            if (action.index >= 0 && action.index < Module1::MessageTableSize) {
-                Pop3Session::StoredMessage message = Pop3Session::extractMessage(action.bytes);
-                Module1::MessageBodies[action.index] = std::move(message.body);
-                Module1::MessageRecipients[action.index] = std::move(message.recipient);
-                Module1::MessageSubjects[action.index] = message.subject;
-                lstMessages->addItem(message.subject);
-            }
-            break;
-        case Pop3Action::Kind::SlideIn:
-            Module1::SlideInMailbox();
-            break;
-        case Pop3Action::Kind::Close:
-            endSession();
-            pop3->close();
-            break;
-        case Pop3Action::Kind::Fail:
-            errorPath(action.bytes);
-            break;
-        }
-    }
-}
-
-void Email::errorPath(const QByteArray& what)
-{
-    endSession();
-    pop3->abort();
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillbeacon"),
                     QStringLiteral("Error Has Occured"), QMessageBox::Ok);
     box.exec();
-    Module1::LogBytes("POP3 Error: " + what);
 }
 
-void Email::pop3_Error(QAbstractSocket::SocketError)
+void Email::refusal(const QString& text)
 {
-    // Data that came in just before the connection went is still a reply.
-    if (pop3->bytesAvailable() > 0)
-        pop3_DataArrival();
-    runActions(m_session.connectionFailed(pop3->errorString()));
-}
-
-void Email::idleTimeout()
-{
-    runActions(m_session.connectionFailed(
-        QStringLiteral("Connection timed out: no data from the server for %1 seconds.")
-            .arg(s_idleTimeout / 1000.0)));
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillbeacon"), text,
+                    QMessageBox::Ok);
+    box.exec();
 }
 
 void Email::lstMessages_DblClick()

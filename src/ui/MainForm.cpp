@@ -140,6 +140,8 @@ void SlideInViewerSteps(MainForm& viewer)
 namespace Module1
 {
 
+QPointer<MainForm> Viewer;
+
 void OpenViewer()
 {
     const int row = Email::instance().lstMessages->currentRow();

@@ -6,7 +6,7 @@
 #include "core/PreferencesRecord.h"
 #include "core/SettingsStore.h"
 #include "core/Twips.h"
-#include "pop3/Pop3Commands.h"
+#include "ui/Pop3Commands.h"
 #include "tray/AppIcon.h"
 #include "tray/NoTrayNotice.h"
 #include "tray/TrayIcon.h"

@@ -3,6 +3,7 @@
 #include "core/Module1.h"
 #include "core/Twips.h"
 #include "smtp/modUUCode.h"
+#include "ui/CertificatePrompt.h"
 #include "ui/Controls.h"
 
 #include <QCloseEvent>
@@ -15,8 +16,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTcpSocket>
-#include <QTimer>
 
 namespace
 {
@@ -82,8 +81,9 @@ void frmSendMail::buildControls()
     txtMessage->setTabChangesFocus(true);
     txtRecipient = Controls::make<QLineEdit>(this, "txtRecipient", 1920, 1560, 3015, 285);
     txtSubject = Controls::make<QLineEdit>(this, "txtSubject", 1920, 1920, 3015, 285);
-    smtp = new QTcpSocket(this);
+    smtp = new SmtpClient(this);
     smtp->setObjectName(QStringLiteral("smtp"));
+    smtp->connection().setTrustPrompt(CertificatePrompt::ask);
     Label7 = Controls::label(this, "Label7", QStringLiteral("Reply to"), 720, 1200, 975, 255);
     Label6 = Controls::label(this, "Label6", QStringLiteral("Host"), 720, 840, 975, 255);
     Label2 = Controls::label(this, "Label2", QStringLiteral("Send Mails"), 120, 120, 4215, 375);
@@ -123,20 +123,10 @@ void frmSendMail::buildControls()
     connect(cmdBrowse, &QPushButton::clicked, this, &frmSendMail::cmdBrowse_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmSendMail::cmdClear_Click);
     connect(cmdSend, &QPushButton::clicked, this, &frmSendMail::cmdSend_Click);
-    connect(smtp, &QTcpSocket::readyRead, this, &frmSendMail::smtp_DataArrival);
-    connect(smtp, &QAbstractSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError error) {
-                smtp_Error(static_cast<qint16>(error), smtp->errorString());
-            });
-
-    m_replyTimer = new QTimer(this);
-    m_replyTimer->setSingleShot(true);
-    connect(m_replyTimer, &QTimer::timeout, this, &frmSendMail::replyTimer_Timer);
-    // A long message takes a while to write: progress counts as life.
-    connect(smtp, &QTcpSocket::bytesWritten, this, [this] {
-        if (m_dialogue.running())
-            m_replyTimer->start(s_replyTimeoutMs);
-    });
+    connect(smtp, &SmtpClient::sent, this, &frmSendMail::showSent);
+    connect(smtp, &SmtpClient::failed, this, &frmSendMail::showFailure);
+    connect(smtp, &SmtpClient::socketError, this, &frmSendMail::smtp_Error);
+    connect(smtp, &SmtpClient::refused, this, &frmSendMail::showRefusal);
 }
 
 void frmSendMail::Form_Load()
@@ -161,8 +151,7 @@ void frmSendMail::closeEvent(QCloseEvent* event)
 {
     // Unload: the socket and the fields go with this window; the next
     // showing makes a fresh one.
-    m_replyTimer->stop();
-    smtp->abort();
+    smtp->connection().end();
     event->accept();
     if (DefaultInstance<frmSendMail>::exists() && &DefaultInstance<frmSendMail>::get() == this)
         DefaultInstance<frmSendMail>::release();
@@ -204,56 +193,17 @@ void frmSendMail::cmdSend_Click()
         Module1::EncodedAttachment.clear();
     }
 
-    m_replyTimer->stop();
-    smtp->abort();
-    m_dialogue.start({txtSender->text(), txtRecipient->text(), txtSubject->text(),
-                      txtMessage->toPlainText(), Module1::EncodedAttachment});
-    Module1::SmtpStep = 0;
-    smtp->connectToHost(txtHost->text(), s_port);
-    m_replyTimer->start(s_replyTimeoutMs);
+    smtp->send(txtHost->text(),
+               {txtSender->text(), txtRecipient->text(), txtSubject->text(),
+                txtMessage->toPlainText(), Module1::EncodedAttachment},
+               {Module1::UserName, Module1::MailPassword});
 }
 
-void frmSendMail::smtp_DataArrival()
+void frmSendMail::smtp_Error(int Number, const QString& Description)
 {
-    react(m_dialogue.dataArrived(smtp->readAll()));
-}
-
-void frmSendMail::smtp_Error(qint16 Number, const QString& Description)
-{
-    const SmtpDialogue::Reaction reaction = m_dialogue.socketFailed();
-    if (reaction.outcome == SmtpDialogue::Outcome::Sent) {
-        // The server had accepted the message before the connection broke.
-        react(reaction);
-        return;
-    }
-    m_replyTimer->stop();
     QMessageBox::warning(this, ProgramTitle,
                          QStringLiteral("Winsock Error number ") + QString::number(Number) +
                              QStringLiteral("\r\n") + Description);
-}
-
-void frmSendMail::replyTimer_Timer()
-{
-    react(m_dialogue.timedOut(
-        QStringLiteral("No reply from the server for %1 seconds; the connection was closed.")
-            .arg(s_replyTimeoutMs / 1000.0)));
-}
-
-void frmSendMail::react(const SmtpDialogue::Reaction& reaction)
-{
-    Module1::SmtpStep = m_dialogue.step();
-    if (!reaction.toSend.isEmpty())
-        smtp->write(reaction.toSend);
-    if (reaction.close)
-        smtp->close();
-    if (m_dialogue.running())
-        m_replyTimer->start(s_replyTimeoutMs);
-    else
-        m_replyTimer->stop();
-    if (reaction.outcome == SmtpDialogue::Outcome::Sent)
-        showSent();
-    else if (reaction.outcome == SmtpDialogue::Outcome::Failed)
-        showFailure(reaction.reply);
 }
 
 void frmSendMail::showSent()

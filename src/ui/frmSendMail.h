@@ -1,14 +1,13 @@
 #pragma once
 // The mail sender: host, sender, recipient, subject, one attached file and the
-// text; "&Send" runs an SMTP dialogue on the window's own socket and reports
+// text; "&Send" hands the mail to the window's SMTP client `smtp` and reports
 // the end in a message box. One shared instance serves the tray's "&Write
 // Email" and every viewer's "Reply". Closing it by its close box unloads it:
 // the next showing starts with fresh fields.
 
 #include "core/DefaultInstance.h"
-#include "smtp/SmtpDialogue.h"
+#include "smtp/SmtpClient.h"
 
-#include <QAbstractSocket>
 #include <QWidget>
 
 class QFileDialog;
@@ -16,8 +15,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTcpSocket;
-class QTimer;
 
 class frmSendMail : public QWidget
 {
@@ -26,13 +23,6 @@ public:
     static frmSendMail& instance() { return DefaultInstance<frmSendMail>::get(); }
 
     frmSendMail();
-
-    // SMTP's port. Tests point the window at a fake server through this.
-    static constexpr quint16 DefaultPort = 25;
-    static void setPortForTests(quint16 port) { s_port = port; }
-    // How long a running send waits for the server's next reply.
-    static constexpr int DefaultReplyTimeoutMs = 60000;
-    static void setReplyTimeoutForTests(int ms) { s_replyTimeoutMs = ms; }
 
     QLineEdit* txtSender = nullptr;
     QLineEdit* txtHost = nullptr;
@@ -44,7 +34,7 @@ public:
     QPlainTextEdit* txtMessage = nullptr;
     QLineEdit* txtRecipient = nullptr;
     QLineEdit* txtSubject = nullptr;
-    QTcpSocket* smtp = nullptr;
+    SmtpClient* smtp = nullptr;
     QLabel* Label7 = nullptr;
     QLabel* Label6 = nullptr;
     QLabel* Label2 = nullptr;
@@ -57,8 +47,7 @@ public:
     void cmdBrowse_Click();
     void cmdClear_Click();
     void cmdSend_Click();
-    void smtp_DataArrival();
-    void smtp_Error(qint16 Number, const QString& Description);
+    void smtp_Error(int Number, const QString& Description);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -66,17 +55,10 @@ protected:
 
 private:
     void buildControls();
-    void react(const SmtpDialogue::Reaction& reaction);
-    void replyTimer_Timer();
     void showSent();
     void showFailure(const QString& reply);
     void showRefusal(const QString& text);
 
-    SmtpDialogue m_dialogue;
-    QTimer* m_replyTimer = nullptr;
     QString m_dialogFileName; // the dialog's last chosen path; a cancel keeps it
     bool m_centred = false;
-
-    static inline quint16 s_port = DefaultPort;
-    static inline int s_replyTimeoutMs = DefaultReplyTimeoutMs;
 };

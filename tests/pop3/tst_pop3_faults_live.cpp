@@ -4,7 +4,7 @@
 // than the tables hold. Each ends with the error box or the documented
 // result, the mail is still on the server, and the next Connect works.
 #include "core/Module1.h"
-#include "pop3/Pop3Commands.h"
+#include "ui/Pop3Commands.h"
 #include "support/Mailhost.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
@@ -89,8 +89,6 @@ void TestPop3FaultsLive::init()
     TestEnvironment::resetWindows();
     DebugA::instance().log().clear();
     m_boxes.clear();
-    Email::setPortForTest(Email::Pop3Port);
-    Email::setIdleTimeoutForTest(Email::IdleTimeoutMs);
     Module1::MailServer = QString::fromLatin1(Mailhost::Host);
     Module1::UserName = QString::fromLatin1(Mailhost::User);
     Module1::MailPassword = QString::fromLatin1(Mailhost::Password);
@@ -148,7 +146,7 @@ void TestPop3FaultsLive::serverStoppedMidRetrieval()
     // from the socket meanwhile, so most of the message is still to come.
     bool stopped = false;
     qsizetype receivedAtStop = -1;
-    QMetaObject::Connection hook = connect(email.pop3, &QTcpSocket::readyRead, this, [&] {
+    QMetaObject::Connection hook = connect(email.pop3->connection().socket(), &QTcpSocket::readyRead, this, [&] {
         if (stopped || Module1::Pop3Step != Pop3Session::RetrReply)
             return;
         stopped = true;
@@ -164,16 +162,16 @@ void TestPop3FaultsLive::serverStoppedMidRetrieval()
     qInfo("%lld of %d bytes had arrived when the connection went",
           qint64(email.ReceiveBuffer().size()), Size);
     const QByteArray log = logText();
-    const QByteArray errorLine = "\r\nPOP3 Error: " + email.pop3->errorString().toUtf8();
+    const QByteArray errorLine = "\r\nPOP3 Error: " + email.pop3->connection().lastError().toUtf8();
     QVERIFY2(log.endsWith(errorLine), log.right(200).constData());
-    QVERIFY2(email.pop3->errorString().contains("closed", Qt::CaseInsensitive),
-             qPrintable(email.pop3->errorString()));
+    QVERIFY2(email.pop3->connection().lastError().contains("closed", Qt::CaseInsensitive),
+             qPrintable(email.pop3->connection().lastError()));
     QVERIFY(log.contains("\r\nRETR 1"));
     QVERIFY(!log.contains("\r\nQUIT"));
     // Nothing half-received is stored or listed.
     QCOMPARE(email.lstMessages->count(), 0);
     QVERIFY(Module1::MessageBodies[0].isEmpty());
-    QCOMPARE(email.pop3->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(email.pop3->connection().socket()->state(), QAbstractSocket::UnconnectedState);
 
     QVERIFY(Mailhost::startPop3());
     QCOMPARE(Mailhost::count(), 1);
@@ -186,7 +184,7 @@ void TestPop3FaultsLive::refusedConnection()
     QVERIFY(Mailhost::seed(2, 2000));
     QVERIFY(Mailhost::stopPop3());
     const bool finished = runSession(Module1::ConnectRetrieve, 10);
-    const QString reason = Email::instance().pop3->errorString();
+    const QString reason = Email::instance().pop3->connection().lastError();
     QVERIFY(Mailhost::startPop3());
     QVERIFY(finished);
 
@@ -206,8 +204,8 @@ void TestPop3FaultsLive::silentServerTimesOut()
     QVERIFY(Mailhost::seed(1, 1500));
     ScriptedServer silent;
     silent.silence();
-    Email::setPortForTest(silent.port());
-    Email::setIdleTimeoutForTest(500);
+    Module1::MailServer = QStringLiteral("127.0.0.1:%1").arg(silent.port());
+    Email::instance().pop3->setIdleTimeout(500);
 
     QElapsedTimer clock;
     clock.start();
@@ -224,7 +222,7 @@ void TestPop3FaultsLive::silentServerTimesOut()
     QTest::qWait(700);
     QCOMPARE(m_boxes.size(), 1);
 
-    Email::setPortForTest(Email::Pop3Port);
+    Module1::MailServer = QString::fromLatin1(Mailhost::Host);
     retrieveWorks(1, 1500);
 }
 

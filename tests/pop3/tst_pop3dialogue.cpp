@@ -3,7 +3,7 @@
 // the server cuts its replies, and every way a session can go wrong.
 #include "core/Log.h"
 #include "core/Module1.h"
-#include "pop3/Pop3Commands.h"
+#include "ui/Pop3Commands.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
 #include "ui/DebugA.h"
@@ -113,9 +113,7 @@ void TestPop3Dialogue::init()
     DebugA::instance().log().clear();
     m_boxes.clear();
     m_server = new ScriptedServer(this);
-    Email::setPortForTest(m_server->port());
-    Email::setIdleTimeoutForTest(Email::IdleTimeoutMs);
-    Module1::MailServer = QStringLiteral("127.0.0.1");
+    Module1::MailServer = QStringLiteral("127.0.0.1:%1").arg(m_server->port());
     Module1::UserName = QStringLiteral("bob");
     Module1::MailPassword = QStringLiteral("s3cret");
 }
@@ -348,7 +346,7 @@ void TestPop3Dialogue::moreThan51Messages()
 
 void TestPop3Dialogue::silentServerTimesOut()
 {
-    Email::setIdleTimeoutForTest(300);
+    Email::instance().pop3->setIdleTimeout(300);
     login(*m_server, "+OK 1 10\r\n").expectLine("RETR 1").send("+OK 10 octets\r\nSubj").silence();
     Module1::ConnectRetrieve();
     QVERIFY(m_server->waitForScriptDone(5000));
@@ -378,7 +376,7 @@ void TestPop3Dialogue::connectionRefused()
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 closed = probe.serverPort();
     probe.close();
-    Email::setPortForTest(closed);
+    Module1::MailServer = QStringLiteral("127.0.0.1:%1").arg(closed);
     Module1::ConnectRetrieve();
     QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
     QVERIFY(logText().contains("\r\nPOP3 Error: Connection refused"));

@@ -28,6 +28,13 @@ const QList<QPair<QByteArray, QByteArray>> Ordinary = {
     {"250 2.0.0 Ok: queued as 1234\r\n", "QUIT\r\n"},
 };
 
+// What goes on the wire after a reaction: its commands, then the data
+// section where it starts one.
+QByteArray wire(const SmtpDialogue& dialogue, const SmtpDialogue::Reaction& reaction)
+{
+    return reaction.toSend + (reaction.startData ? dialogue.dataWriter().all() : QByteArray());
+}
+
 } // namespace
 
 class tst_smtpdialogue : public QObject
@@ -42,7 +49,7 @@ private slots:
         QCOMPARE(dialogue.step(), 0);
         for (int i = 0; i < Ordinary.size(); ++i) {
             const SmtpDialogue::Reaction reaction = dialogue.dataArrived(Ordinary[i].first);
-            QCOMPARE(reaction.toSend, Ordinary[i].second);
+            QCOMPARE(wire(dialogue, reaction), Ordinary[i].second);
             QCOMPARE(reaction.outcome, Outcome::Running);
             QVERIFY(!reaction.close);
             QCOMPARE(dialogue.step(), i + 1);
@@ -69,7 +76,7 @@ private slots:
             for (const auto& [reply, answer] : Ordinary) {
                 QByteArray sent;
                 for (qsizetype at = 0; at < reply.size(); at += cut)
-                    sent += dialogue.dataArrived(reply.mid(at, cut)).toSend;
+                    sent += wire(dialogue, dialogue.dataArrived(reply.mid(at, cut)));
                 QCOMPARE(sent, answer);
             }
             QCOMPARE(dialogue.dataArrived("221 Bye\r").outcome, Outcome::Running);
@@ -252,7 +259,9 @@ private slots:
     {
         const QString ok = QStringLiteral("x");
         QVERIFY(SmtpDialogue::fieldProblem(ok, ok, ok, ok).isEmpty());
-        QVERIFY(SmtpDialogue::fieldProblem(ok, QString(), QString(), QString()).isEmpty());
+        QVERIFY(SmtpDialogue::fieldProblem(ok, ok, QString(), QString()).isEmpty());
+        // No sender would be the null return path "<>" of bounces.
+        QVERIFY(SmtpDialogue::fieldProblem(ok, QStringLiteral(" "), ok, ok).contains("Reply to"));
         QVERIFY(SmtpDialogue::fieldProblem(QString(), ok, ok, ok).contains("Host"));
         QVERIFY(SmtpDialogue::fieldProblem(QStringLiteral("  "), ok, ok, ok).contains("Host"));
         const QString broken = QStringLiteral("a\r\nRCPT TO:<b@c>");

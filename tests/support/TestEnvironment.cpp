@@ -4,7 +4,10 @@
 #include "core/Module1.h"
 #include "core/ProgramExit.h"
 #include "core/SettingsStore.h"
+#include "core/Log.h"
+#include "core/DebugLog.h"
 #include "ui/DebugA.h"
+#include "ui/MainForm.h"
 #include "ui/Email.h"
 #include "ui/Options.h"
 #include "ui/frmSendMail.h"
@@ -56,7 +59,9 @@ void resetWindows()
     DefaultInstance<frmSendMail>::destroyForTest();
     DefaultInstance<Options>::destroyForTest();
     DefaultInstance<DebugA>::destroyForTest();
+    Module1::ProtocolLog().clear();
     Module1::ResetState();
+    Module1::Viewer = nullptr;
 }
 
 void startAfresh()

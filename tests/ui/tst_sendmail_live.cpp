@@ -30,7 +30,6 @@ private:
     QString send(const QString& subject, const QString& text, const QString& attachment)
     {
         TestEnvironment::resetWindows();
-        frmSendMail::setPortForTests(Mailhost::SmtpPort);
         frmSendMail& window = frmSendMail::instance();
         window.txtHost->setText(QString::fromLatin1(Mailhost::Host));
         window.txtSender->setText(QStringLiteral("me@example.test"));

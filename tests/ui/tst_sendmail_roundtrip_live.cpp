@@ -59,7 +59,6 @@ private slots:
         file.close();
 
         Module1::SmtpServer = QString::fromLatin1(Mailhost::Host);
-        frmSendMail::setPortForTests(Mailhost::SmtpPort);
         Options::instance().mnuWrite->trigger();
         frmSendMail& sender = frmSendMail::instance();
         QVERIFY(sender.isVisible());

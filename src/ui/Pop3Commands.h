@@ -1,5 +1,5 @@
 #pragma once
-// The two commands that start a POP3 session on Email's socket.
+// The two commands that start a POP3 session on the mailbox window's client.
 
 namespace Module1
 {

@@ -1,4 +1,4 @@
-#include "pop3/Pop3Commands.h"
+#include "ui/Pop3Commands.h"
 
 #include "ui/Email.h"
 

@@ -1,0 +1,114 @@
+#include "pop3/Pop3Client.h"
+
+#include "core/Log.h"
+#include "core/Module1.h"
+
+#include <QCoreApplication>
+
+Pop3Client::Pop3Client(QObject* parent) : QObject(parent), m_connection(this)
+{
+    connect(&m_connection, &MailConnection::dataArrived, this, &Pop3Client::dataArrived);
+    connect(&m_connection, &MailConnection::failed, this,
+            [this](const QString& reason) { connectionFailed(reason); });
+    connect(&m_connection, &MailConnection::timedOut, this, [this] {
+        connectionFailed(
+            QStringLiteral("Connection timed out: no data from the server for %1 seconds.")
+                .arg(m_idleTimeoutMs / 1000.0));
+    });
+}
+
+void Pop3Client::start(Pop3Session::Mode mode, const QString& server, const QString& user,
+                       const QString& password)
+{
+    endSession();
+    if (server.trimmed().isEmpty()) {
+        Module1::Log(QStringLiteral("POP3 Error: no incoming mail server is set."));
+        emit refused(QStringLiteral("No incoming mail server is set. Enter it in Options and "
+                                    "press OK, then try again."));
+        return;
+    }
+    QString problem;
+    const std::optional<ServerAddress> address = ServerAddress::parse(server, Pop3Port, &problem);
+    if (!address) {
+        Module1::Log(QStringLiteral("POP3 Error: ") + problem);
+        emit refused(problem + QStringLiteral(" Correct the incoming mail server in Options."));
+        return;
+    }
+
+    m_session.start(mode, user, password);
+    ++m_generation;
+    const bool tls = address->portGiven && address->port == Pop3sPort;
+    m_connection.open(*address, tls ? MailConnection::Security::Tls
+                                    : MailConnection::Security::Plain);
+    m_connection.startTimer(m_idleTimeoutMs);
+}
+
+void Pop3Client::endSession()
+{
+    ++m_generation;
+    m_connection.end();
+}
+
+void Pop3Client::dataArrived()
+{
+    const QByteArray D = m_connection.readAll();
+    if (D.isEmpty())
+        return;
+    Module1::LogBytes(D);
+    if (!m_session.running())
+        return;
+    m_connection.startTimer(m_idleTimeoutMs);
+    const Pop3Actions actions = m_session.receive(D);
+    Module1::Pop3Step = m_session.step();
+    runActions(actions);
+}
+
+void Pop3Client::runActions(const Pop3Actions& actions)
+{
+    const int generation = m_generation;
+    for (const Pop3Action& action : actions) {
+        // A session restarted or failed while the DELE loop let events run.
+        if (generation != m_generation)
+            return;
+        switch (action.kind) {
+        case Pop3Action::Kind::Send:
+            m_connection.write(action.bytes);
+            if (action.yieldAfter)
+                QCoreApplication::processEvents();
+            break;
+        case Pop3Action::Kind::Log:
+            Module1::Log(action.text);
+            break;
+        case Pop3Action::Kind::Store:
+            storeMessage(action.index, action.bytes);
+            break;
+        case Pop3Action::Kind::SlideIn:
+            emit retrievalFinished();
+            break;
+        case Pop3Action::Kind::Close:
+            endSession();
+            break;
+        case Pop3Action::Kind::Fail:
+            endSession();
+            emit failed(action.bytes);
+            Module1::LogBytes("POP3 Error: " + action.bytes);
+            break;
+        }
+    }
+}
+
+void Pop3Client::storeMessage(int index, const QByteArray& reply)
+{
+    if (index < 0 || index >= Module1::MessageTableSize)
+        return;
+    Pop3Session::StoredMessage message = Pop3Session::extractMessage(reply);
+    Module1::MessageBodies[index] = std::move(message.body);
+    Module1::MessageRecipients[index] = std::move(message.recipient);
+    Module1::MessageSubjects[index] = message.subject;
+    emit messageStored(index, message.subject);
+}
+
+void Pop3Client::connectionFailed(const QString& reason)
+{
+    runActions(m_session.connectionFailed(reason));
+}

@@ -1,0 +1,55 @@
+#pragma once
+// A POP3 session on a real connection: the socket-free dialogue Pop3Session
+// fed by a MailConnection. The server text chooses the connection: no port
+// is plain POP3 on 110, port 995 is TLS from the first byte, any other port
+// is plain POP3 on that port. What happens is told through signals; the
+// mailbox window only shows it.
+
+#include "net/MailConnection.h"
+#include "pop3/Pop3Session.h"
+
+#include <QObject>
+
+class Pop3Client : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr quint16 Pop3Port = 110;
+    static constexpr quint16 Pop3sPort = 995;
+    // A running session that hears nothing from the server for this long fails.
+    static constexpr int IdleTimeoutMs = 60000;
+
+    explicit Pop3Client(QObject* parent = nullptr);
+
+    // Ends any session still running and starts a new one. A server text
+    // that names no usable server, or account values that cannot go on the
+    // wire, are refused before anything is sent.
+    void start(Pop3Session::Mode mode, const QString& server, const QString& user,
+               const QString& password);
+
+    const Pop3Session& session() const { return m_session; }
+    MailConnection& connection() { return m_connection; }
+    void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
+
+signals:
+    // Message `index` is in the tables; `subject` is its list row.
+    void messageStored(int index, const QString& subject);
+    // The last message of a retrieve session is in.
+    void retrievalFinished();
+    // The error path: the session is over; the reason is logged after this.
+    void failed(const QByteArray& reason);
+    // The session could not start; nothing was sent.
+    void refused(const QString& text);
+
+private:
+    void dataArrived();
+    void runActions(const Pop3Actions& actions);
+    void storeMessage(int index, const QByteArray& reply);
+    void connectionFailed(const QString& reason);
+    void endSession();
+
+    MailConnection m_connection;
+    Pop3Session m_session;
+    int m_idleTimeoutMs = IdleTimeoutMs;
+    int m_generation = 0; // changes whenever a session starts or ends
+};
