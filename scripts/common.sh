@@ -6,7 +6,7 @@ QB_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QB_BUILD_PACKAGES="cmake ninja-build g++ ccache qt6-base-dev libgl-dev"
 QB_RUN_PACKAGES="xvfb xauth x11-utils imagemagick trayer fonts-urw-base35"
 QB_TEST_PACKAGES="$QB_RUN_PACKAGES xdotool dovecot-pop3d postfix mpop msmtp swaks sharutils \
-desktop-file-utils appstream clang-14 libclang-rt-14-dev"
+openssl psmisc desktop-file-utils appstream clang-14 libclang-rt-14-dev"
 
 qb_missing_packages() {
     local missing=()
@@ -28,14 +28,20 @@ qb_require_packages() {
         exit 1
     fi
     echo "Installing: $missing"
-    # Postfix is configured by the project's own script, not by debconf; and
-    # the packages' init scripts must not start system-wide daemons.
-    echo "postfix postfix/main_mailer_type select No configuration" | debconf-set-selections
+    # Only a machine that lacks packages (a fresh CI runner, say) gets these
+    # system-wide changes, each reported: Postfix is configured by the
+    # project's own script, not by debconf, and the packages' init scripts
+    # must not start system-wide daemons.
+    if [[ " $missing " == *" postfix "* ]]; then
+        echo "postfix postfix/main_mailer_type select No configuration" | debconf-set-selections
+        echo "Set the debconf answer postfix/main_mailer_type to \"No configuration\"."
+    fi
     local own_policy=0
     if [ ! -e /usr/sbin/policy-rc.d ]; then
         printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
         chmod +x /usr/sbin/policy-rc.d
         own_policy=1
+        echo "Wrote /usr/sbin/policy-rc.d so that no init script starts a daemon; removed after the install."
     fi
     local status=0
     { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing; } \

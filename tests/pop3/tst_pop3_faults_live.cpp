@@ -68,8 +68,7 @@ private:
 
 void TestPop3FaultsLive::initTestCase()
 {
-    if (!Mailhost::available())
-        QSKIP("the local mail host is not running (scripts/mailhost start)");
+    QB_REQUIRE_OR_SKIP(Mailhost::missing());
     TestEnvironment::isolate();
     SlideIn::setPauseForTest(0);
     connect(&m_boxAnswerer, &QTimer::timeout, this, &TestPop3FaultsLive::answerBoxes);

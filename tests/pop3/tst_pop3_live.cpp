@@ -53,8 +53,7 @@ private:
 
 void TestPop3Live::initTestCase()
 {
-    if (!Mailhost::available())
-        QSKIP("the local mail host is not running (scripts/mailhost start)");
+    QB_REQUIRE_OR_SKIP(Mailhost::missing());
     TestEnvironment::isolate();
     SlideIn::setPauseForTest(0);
     connect(&m_boxAnswerer, &QTimer::timeout, this, &TestPop3Live::answerBoxes);

@@ -3,6 +3,7 @@
 // be read, and GNU uudecode reading every size from 0 to 300 back.
 
 #include "smtp/modUUCode.h"
+#include "support/Prerequisite.h"
 
 #include <QDir>
 #include <QFile>
@@ -174,8 +175,8 @@ private slots:
     // those blocks get a run of their own and only their bytes are compared.
     void uudecodeReadsEverySizeBack()
     {
-        if (QStandardPaths::findExecutable("uudecode").isEmpty())
-            QSKIP("uudecode (GNU sharutils) is not installed");
+        QB_REQUIRE_OR_SKIP(
+            Prerequisite::program(QStringLiteral("uudecode"), QStringLiteral("GNU sharutils")));
         QTemporaryDir work;
         QVERIFY(work.isValid());
         QStringList together;

@@ -55,7 +55,21 @@ bool accepts(quint16 port)
 
 bool available()
 {
-    return !script().isEmpty() && accepts(Pop3Port) && accepts(SmtpPort);
+    return missing().isEmpty();
+}
+
+QString missing()
+{
+    if (script().isEmpty())
+        return QStringLiteral("QB_MAILHOST does not name scripts/mailhost");
+    for (quint16 port : {Pop3Port, Pop3sPort, SmtpPort, SubmissionPort, SmtpsPort}) {
+        if (!accepts(port))
+            return QStringLiteral("the local mail host does not accept connections on %1:%2 "
+                                  "(scripts/mailhost start)")
+                .arg(QString::fromLatin1(Host))
+                .arg(port);
+    }
+    return {};
 }
 
 bool clear()
@@ -146,6 +160,30 @@ bool stopSmtp()
 bool startSmtp()
 {
     return run({QStringLiteral("start-smtp")});
+}
+
+QString caFile()
+{
+    QByteArray output;
+    return run({QStringLiteral("ca")}, &output) ? QString::fromUtf8(output.trimmed()) : QString();
+}
+
+bool setCertificate(const QString& name)
+{
+    return run({QStringLiteral("cert"), name});
+}
+
+bool setStartTls(bool on)
+{
+    return run({QStringLiteral("starttls"), on ? QStringLiteral("on") : QStringLiteral("off")});
+}
+
+int logins()
+{
+    QByteArray output;
+    bool ok = false;
+    const int n = run({QStringLiteral("logins")}, &output) ? output.trimmed().toInt(&ok) : -1;
+    return ok ? n : -1;
 }
 
 } // namespace Mailhost

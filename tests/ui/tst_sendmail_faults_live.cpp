@@ -119,8 +119,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (!Mailhost::available())
-            QSKIP("the local mail servers are not running (scripts/mailhost start)");
+        QB_REQUIRE_OR_SKIP(Mailhost::missing());
         TestEnvironment::isolate();
         QVERIFY(m_dir.isValid());
         connect(&m_boxAnswerer, &QTimer::timeout, this, [this] {

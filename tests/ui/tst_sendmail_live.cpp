@@ -90,8 +90,7 @@ private slots:
     {
         TestEnvironment::isolate();
         QVERIFY(m_dir.isValid());
-        if (!Mailhost::available())
-            QSKIP("the local mail servers are not running (scripts/mailhost start)");
+        QB_REQUIRE_OR_SKIP(Mailhost::missing());
         QVERIFY(Mailhost::clear());
     }
 
@@ -127,8 +126,8 @@ private slots:
     void attachmentDecodesToTheSameBytes()
     {
         QFETCH(int, size);
-        if (QStandardPaths::findExecutable(QStringLiteral("uudecode")).isEmpty())
-            QSKIP("uudecode (GNU sharutils) is not installed");
+        QB_REQUIRE_OR_SKIP(
+            Prerequisite::program(QStringLiteral("uudecode"), QStringLiteral("GNU sharutils")));
         QByteArray bytes(size, Qt::Uninitialized);
         QRandomGenerator random(quint32(size) + 5);
         for (char& byte : bytes)

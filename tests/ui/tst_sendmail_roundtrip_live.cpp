@@ -31,8 +31,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (!Mailhost::available())
-            QSKIP("the local mail servers are not running (scripts/mailhost start)");
+        QB_REQUIRE_OR_SKIP(Mailhost::missing());
         TestEnvironment::isolate();
         SlideIn::setPauseForTest(0);
         connect(&m_answerer, &QTimer::timeout, this, [this] {
