@@ -126,6 +126,12 @@ void MailConnection::write(const QByteArray& bytes)
     m_socket->flush();
 }
 
+void MailConnection::queue(const QByteArray& bytes)
+{
+    if (m_open)
+        m_socket->write(bytes);
+}
+
 QByteArray MailConnection::readAll()
 {
     return m_socket->readAll();

@@ -42,7 +42,11 @@ public:
     // Ends the connection at once; its later errors are not reported.
     void end();
 
+    // A command: written and handed to the network at once.
     void write(const QByteArray& bytes);
+    // A piece of a long section: written when the connection drains, each
+    // write telling bytesWritten().
+    void queue(const QByteArray& bytes);
     QByteArray readAll();
 
     bool isOpen() const { return m_open; }

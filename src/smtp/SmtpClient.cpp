@@ -101,7 +101,7 @@ void SmtpClient::writeData()
     if (!m_data)
         return;
     while (!m_data->atEnd() && m_connection.pendingBytes() < PieceSize)
-        m_connection.write(m_data->next(PieceSize));
+        m_connection.queue(m_data->next(PieceSize));
     if (m_data->atEnd() && m_connection.pendingBytes() == 0)
         m_data.reset();
 }

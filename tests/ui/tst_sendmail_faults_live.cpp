@@ -178,7 +178,6 @@ private slots:
             });
         const QString said = send(sender, 30);
         disconnect(hook);
-        qInfo("DEBUG said=%s written=%lld", qPrintable(said), writtenInData);
         QVERIFY(stopped);
         QVERIFY2(unsentAtStop > 1024 * 1024, QByteArray::number(unsentAtStop).constData());
 

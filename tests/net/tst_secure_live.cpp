@@ -1,0 +1,362 @@
+// Secure mail against the real servers: POP3 over TLS on 995, submission
+// with STARTTLS and AUTH on 587 and with TLS on 465, through the windows a
+// user has. What arrives is read back by Python's email package and GNU
+// uudecode, not by our own code. Every fault ends in one box and is
+// followed by a command that works.
+
+#include "core/Module1.h"
+#include "net/MailConnection.h"
+#include "support/Mailhost.h"
+#include "support/ScriptedServer.h"
+#include "support/TestEnvironment.h"
+#include "ui/DebugA.h"
+#include "ui/Email.h"
+#include "ui/Pop3Commands.h"
+#include "ui/SlideIn.h"
+#include "ui/frmSendMail.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace
+{
+
+const QString Pop3s = QStringLiteral("127.0.0.1:995");
+
+// A delivered message as Python's email package reads it: decoded subject,
+// and the text of the body with its transfer encoding undone.
+QJsonObject parsed(const QByteArray& message)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, json, email, email.policy\n"
+                                 "m = email.message_from_bytes(sys.stdin.buffer.read(), "
+                                 "policy=email.policy.default)\n"
+                                 "print(json.dumps({'subject': str(m['subject']), 'from': "
+                                 "str(m['from']), 'date': str(m['date']), 'id': "
+                                 "str(m['message-id']), 'body': m.get_content()}))\n")});
+    python.write(message);
+    python.closeWriteChannel();
+    python.waitForFinished(20000);
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+// GNU uudecode's reading of the first block in text.
+QByteArray uudecoded(const QString& text, const QString& folder)
+{
+    QProcess uudecode;
+    uudecode.setWorkingDirectory(folder);
+    uudecode.start(QStringLiteral("uudecode"), {QStringLiteral("-o"), QStringLiteral("out.bin")});
+    uudecode.write(text.mid(text.indexOf(QLatin1String("begin 664 "))).toUtf8());
+    uudecode.closeWriteChannel();
+    if (!uudecode.waitForFinished(20000) || uudecode.exitCode() != 0)
+        return "uudecode failed: " + uudecode.readAllStandardError();
+    QFile out(folder + QStringLiteral("/out.bin"));
+    return out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray("no output");
+}
+
+} // namespace
+
+class TestSecureLive : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void sendOverSubmissionAndTlsThenFetchOverTls();
+    void deleteAllOverTls();
+    void wrongPasswordIsRefused();
+    void certificateForAnotherName();
+    void untrustedAnsweredNoSendsNoCredentials();
+    void untrustedAnsweredYesThenChanged();
+    void noStartTlsNothingSent();
+    void dropDuringHandshake();
+
+private:
+    // Runs a POP3 command until it has ended; false on a time-out.
+    bool check(void (*command)(), const QString& server = Pop3s);
+    QString send(const QString& host, const QString& subject, const QString& text,
+                 const QString& attachment = {});
+    void retrieveWorks(int messages);
+    void answerBoxes();
+
+    QTemporaryDir m_dir;
+    QStringList m_boxes;
+    QStringList m_questions; // the certificate questions asked
+    bool m_trust = false;    // the answer to them
+    QTimer m_boxAnswerer;
+};
+
+void TestSecureLive::initTestCase()
+{
+    QB_REQUIRE_OR_SKIP(Mailhost::missing());
+    QB_REQUIRE_OR_SKIP(Prerequisite::program(QStringLiteral("uudecode"), QStringLiteral("sharutils")));
+    TestEnvironment::isolate();
+    SlideIn::setPauseForTest(0);
+    connect(&m_boxAnswerer, &QTimer::timeout, this, &TestSecureLive::answerBoxes);
+    m_boxAnswerer.start(5);
+}
+
+void TestSecureLive::init()
+{
+    TestEnvironment::startAfresh();
+    m_boxes.clear();
+    m_questions.clear();
+    m_trust = false;
+    Module1::UserName = QString::fromLatin1(Mailhost::User);
+    Module1::MailPassword = QString::fromLatin1(Mailhost::Password);
+    QVERIFY(Mailhost::clear());
+}
+
+void TestSecureLive::cleanup()
+{
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("good")));
+    QVERIFY(Mailhost::setStartTls(true));
+}
+
+void TestSecureLive::answerBoxes()
+{
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible())
+        return;
+    if (box->objectName() == QLatin1String("certificateQuestion")) {
+        m_questions << box->text();
+        box->done(m_trust ? QMessageBox::Yes : QMessageBox::No);
+        return;
+    }
+    m_boxes << box->text();
+    box->done(QMessageBox::Ok);
+}
+
+bool TestSecureLive::check(void (*command)(), const QString& server)
+{
+    Module1::MailServer = server;
+    const qsizetype boxes = m_boxes.size();
+    command();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 30000) {
+        QTest::qWait(20);
+        if (m_boxes.size() > boxes || !Email::instance().sessionRunning())
+            return true;
+    }
+    return false;
+}
+
+QString TestSecureLive::send(const QString& host, const QString& subject, const QString& text,
+                             const QString& attachment)
+{
+    const QString password = Module1::MailPassword;
+    TestEnvironment::resetWindows();
+    Module1::UserName = QString::fromLatin1(Mailhost::User);
+    Module1::MailPassword = password;
+    frmSendMail& window = frmSendMail::instance();
+    window.txtHost->setText(host);
+    window.txtSender->setText(QString::fromLatin1(Mailhost::Address));
+    window.txtRecipient->setText(QString::fromLatin1(Mailhost::Address));
+    window.txtSubject->setText(subject);
+    window.txtMessage->setPlainText(text);
+    window.txtAttachment->setText(attachment);
+    const qsizetype before = m_boxes.size();
+    window.cmdSend_Click();
+    QElapsedTimer clock;
+    clock.start();
+    while (m_boxes.size() == before && clock.elapsed() < 30000)
+        QTest::qWait(10);
+    return m_boxes.size() > before ? m_boxes.last() : QStringLiteral("(no box)");
+}
+
+void TestSecureLive::retrieveWorks(int messages)
+{
+    m_boxes.clear();
+    QVERIFY(check(Module1::ConnectRetrieve));
+    QTRY_COMPARE(Email::instance().lstMessages->count(), messages);
+    QCOMPARE(m_boxes, QStringList());
+}
+
+void TestSecureLive::sendOverSubmissionAndTlsThenFetchOverTls()
+{
+    // A non-ASCII subject, a line longer than SMTP allows, a leading dot,
+    // and an attachment that is not text.
+    const QString subject = QStringLiteral("Grüße über TLS – ✓");
+    const QString longLine = QString(1500, QLatin1Char('x')) + QStringLiteral(" ende");
+    const QString text = QStringLiteral("Hallo Jörg,\n.a line with a dot\n") + longLine;
+    QByteArray binary;
+    for (int i = 0; i < 10000; ++i)
+        binary += char(i * 7 % 256);
+    QFile file(m_dir.filePath(QStringLiteral("data.bin")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(binary) == binary.size());
+    file.close();
+
+    QCOMPARE(send(QStringLiteral("127.0.0.1:587"), subject, text, file.fileName()),
+             QStringLiteral("Message has been sent"));
+    QCOMPARE(send(QStringLiteral(" localhost:465 "), QStringLiteral("plain ascii"),
+                  QStringLiteral("short")),
+             QStringLiteral("Message has been sent"));
+    QVERIFY(Mailhost::waitCount(2));
+
+    // Fetched back over TLS: both listed, the bodies as the server keeps them.
+    retrieveWorks(2);
+    for (int n = 1; n <= 2; ++n) {
+        QByteArray stored = Mailhost::readMessage(n);
+        const QJsonObject mail = parsed(stored);
+        const QString body = mail.value(QStringLiteral("body")).toString();
+        stored.replace("\n", "\r\n"); // the Maildir keeps LF; the server sends CR LF
+        QCOMPARE(Module1::MessageBodies[n - 1],
+                 QString::fromUtf8(stored.mid(stored.indexOf("\r\n\r\n") + 4)));
+        QCOMPARE(mail.value(QStringLiteral("from")).toString(),
+                 QString::fromLatin1(Mailhost::Address));
+        QVERIFY(!mail.value(QStringLiteral("date")).toString().isEmpty());
+        QVERIFY(mail.value(QStringLiteral("id")).toString().contains(QLatin1String("@localhost>")));
+        if (mail.value(QStringLiteral("subject")).toString() == subject) {
+            // The text as typed (lines end in LF once decoded), an empty
+            // line, then the block, which GNU uudecode turns back into
+            // the file.
+            QVERIFY2(body.startsWith(text + QStringLiteral("\n\nbegin 664 ")), qPrintable(body.left(200)));
+            QCOMPARE(uudecoded(body, m_dir.path()), binary);
+            for (const QByteArray& line : stored.split('\n'))
+                QVERIFY(line.size() <= 1000);
+        } else {
+            QCOMPARE(mail.value(QStringLiteral("subject")).toString(), QStringLiteral("plain ascii"));
+            QCOMPARE(body, QStringLiteral("short\n\n\n"));
+        }
+    }
+    QVERIFY(DebugA::instance().log().text().contains("\r\nPASS ****"));
+}
+
+void TestSecureLive::deleteAllOverTls()
+{
+    QVERIFY(Mailhost::seed(3, 2000));
+    retrieveWorks(3);
+    QVERIFY(check(Module1::ConnectMailbox));
+    QVERIFY(Mailhost::waitCount(0));
+    QCOMPARE(m_boxes, QStringList());
+}
+
+void TestSecureLive::wrongPasswordIsRefused()
+{
+    Module1::MailPassword = QStringLiteral("not the password");
+    const QString said = send(QStringLiteral("127.0.0.1:587"), QStringLiteral("x"), QStringLiteral("y"));
+    QVERIFY2(said.startsWith(QStringLiteral("Error: 535")), qPrintable(said));
+    QVERIFY2(said.endsWith(QStringLiteral("Nothing was sent.")), qPrintable(said));
+    QVERIFY(check(Module1::ConnectRetrieve));
+    QCOMPARE(m_boxes.last(), QStringLiteral("Error Has Occured"));
+    QCOMPARE(Mailhost::count(), 0);
+
+    Module1::MailPassword = QString::fromLatin1(Mailhost::Password);
+    QCOMPARE(send(QStringLiteral("127.0.0.1:587"), QStringLiteral("x"), QStringLiteral("y")),
+             QStringLiteral("Message has been sent"));
+    QVERIFY(Mailhost::waitCount(1));
+    retrieveWorks(1);
+}
+
+void TestSecureLive::certificateForAnotherName()
+{
+    QVERIFY(Mailhost::seed(1, 500));
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("othername")));
+    QVERIFY(check(Module1::ConnectRetrieve));
+    QCOMPARE(m_questions.size(), 1);
+    QVERIFY2(m_questions[0].contains(QLatin1String("issued for another name (other.example)")),
+             qPrintable(m_questions[0]));
+    QVERIFY(m_questions[0].contains(QRegularExpression(QStringLiteral("([0-9A-F]{2}:){31}[0-9A-F]{2}"))));
+    QTRY_COMPARE(m_boxes, QStringList{QStringLiteral("Error Has Occured")});
+    QVERIFY(DebugA::instance().log().text().contains(
+        "\r\nPOP3 Error: The certificate of 127.0.0.1:995 is not trusted"));
+    QCOMPARE(Email::instance().lstMessages->count(), 0);
+
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("good")));
+    retrieveWorks(1);
+}
+
+void TestSecureLive::untrustedAnsweredNoSendsNoCredentials()
+{
+    const int logins = Mailhost::logins();
+    QVERIFY(logins >= 0);
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("untrusted")));
+    const QString said = send(QStringLiteral("127.0.0.1:465"), QStringLiteral("x"), QStringLiteral("y"));
+    QCOMPARE(m_questions.size(), 1);
+    QVERIFY2(m_questions[0].contains(QLatin1String("self-signed")), qPrintable(m_questions[0]));
+    QVERIFY2(said.startsWith(QStringLiteral("Error: The certificate of 127.0.0.1:465 is not trusted")),
+             qPrintable(said));
+    QVERIFY(said.endsWith(QStringLiteral("Nothing was sent.")));
+    QVERIFY(check(Module1::ConnectRetrieve));
+    QCOMPARE(m_questions.size(), 2);
+    QCOMPARE(m_boxes.last(), QStringLiteral("Error Has Occured"));
+    QCOMPARE(Mailhost::logins(), logins); // no credentials reached a server
+    QCOMPARE(Mailhost::count(), 0);
+
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("good")));
+    QCOMPARE(send(QStringLiteral("127.0.0.1:465"), QStringLiteral("x"), QStringLiteral("y")),
+             QStringLiteral("Message has been sent"));
+}
+
+void TestSecureLive::untrustedAnsweredYesThenChanged()
+{
+    QVERIFY(Mailhost::seed(2, 800));
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("untrusted")));
+    m_trust = true;
+    retrieveWorks(2);
+    QCOMPARE(m_questions.size(), 1);
+    // Kept: the same certificate is not asked about again.
+    retrieveWorks(2);
+    QCOMPARE(m_questions.size(), 1);
+
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("untrusted2")));
+    m_trust = false;
+    QVERIFY(check(Module1::ConnectRetrieve));
+    QCOMPARE(m_questions.size(), 2);
+    QVERIFY2(m_questions[1].contains(QLatin1String("has changed since you trusted it")),
+             qPrintable(m_questions[1]));
+    QCOMPARE(m_boxes.last(), QStringLiteral("Error Has Occured"));
+
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("good")));
+    retrieveWorks(2);
+}
+
+void TestSecureLive::noStartTlsNothingSent()
+{
+    const int logins = Mailhost::logins();
+    QVERIFY(Mailhost::setStartTls(false));
+    const QString said = send(QStringLiteral("127.0.0.1:587"), QStringLiteral("x"), QStringLiteral("y"));
+    QVERIFY2(said.contains(QLatin1String("does not offer STARTTLS")), qPrintable(said));
+    QVERIFY(said.endsWith(QStringLiteral("Nothing was sent.")));
+    QCOMPARE(Mailhost::logins(), logins);
+    QTest::qWait(300);
+    QCOMPARE(Mailhost::count(), 0);
+
+    QVERIFY(Mailhost::setStartTls(true));
+    QCOMPARE(send(QStringLiteral("127.0.0.1:587"), QStringLiteral("x"), QStringLiteral("y")),
+             QStringLiteral("Message has been sent"));
+}
+
+void TestSecureLive::dropDuringHandshake()
+{
+    // A server that takes the client's hello and hangs up.
+    ScriptedServer server;
+    server.expectUntil(QByteArray("\x16\x03", 2)).closeConnection();
+    MailConnection connection;
+    QSignalSpy failed(&connection, &MailConnection::failed);
+    connection.open({QStringLiteral("127.0.0.1"), server.port(), true},
+                    MailConnection::Security::Tls);
+    QVERIFY(failed.wait(10000));
+    QTest::qWait(100);
+    QCOMPARE(failed.size(), 1);
+    QVERIFY(!failed[0][0].toString().isEmpty());
+    QVERIFY(!connection.isOpen());
+
+    QVERIFY(Mailhost::seed(1, 300));
+    retrieveWorks(1);
+}
+
+QTEST_MAIN(TestSecureLive)
+#include "tst_secure_live.moc"
