@@ -27,13 +27,14 @@ qb_require() {
     done
 }
 
+QB_XVFB_SCRIPT="$(readlink -f "$0")" # before the script changes folder
 qb_on_private_display() {
     [ -n "${QB_PRIVATE_DISPLAY:-}" ] && return 0
     qb_require xvfb-run xdotool
     # No session bus: Qt takes the XEmbed tray, as on a plain X11 desktop.
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
     QB_PRIVATE_DISPLAY=1 QT_QPA_PLATFORM=xcb exec xvfb-run -a \
-        -s "-screen 0 1024x768x24 -noreset -nolisten tcp" bash "$0" "$@"
+        -s "-screen 0 1024x768x24 -noreset -nolisten tcp" bash "$QB_XVFB_SCRIPT" "$@"
 }
 
 qb_trayer() {
