@@ -33,6 +33,8 @@ qb_on_private_display() {
     qb_require xvfb-run xdotool
     # No session bus: Qt takes the XEmbed tray, as on a plain X11 desktop.
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+    export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}"
+    mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
     QB_PRIVATE_DISPLAY=1 QT_QPA_PLATFORM=xcb exec xvfb-run -a \
         -s "-screen 0 1024x768x24 -noreset -nolisten tcp" bash "$QB_XVFB_SCRIPT" "$@"
 }

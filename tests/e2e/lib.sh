@@ -33,8 +33,6 @@ waitfor() {
 
 cp "$QB_BINARY" "$work/quillbeacon"
 export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/runtime-root}"
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
 qb_e2e_start_program() {
     (cd "$work" && exec ./quillbeacon 2>"$work/stderr.txt") &
