@@ -3,8 +3,10 @@
 // time and the peak memory of the process. The slide-in's pauses are left
 // out of the time (they are a fixed 93 x 20 ms of animation).
 //
-//   QT_QPA_PLATFORM=offscreen pop3_retrieve [user] [password]
-// Prints: messages, payload bytes, wall ms, CPU ms, peak RSS MB.
+//   QT_QPA_PLATFORM=offscreen pop3_retrieve [SERVER] [user] [password]
+// SERVER is the text of the Server box (default 127.0.0.1). Prints key=value
+// lines: messages, body_chars, wall_ms, cpu_ms, peak_rss_mb, rss_before_mb.
+// Exit 1 when the session ends in a message box (the error path).
 #include "core/Module1.h"
 #include "core/ProgramExit.h"
 #include "ui/Pop3Commands.h"
@@ -14,6 +16,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -40,9 +43,9 @@ double peakRssMb()
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    Module1::MailServer = QStringLiteral("127.0.0.1");
-    Module1::UserName = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("qbtest");
-    Module1::MailPassword = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("qbpass");
+    Module1::MailServer = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("127.0.0.1");
+    Module1::UserName = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("qbtest");
+    Module1::MailPassword = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("qbpass");
     SlideIn::setPauseForTest(0);
     Email::instance(); // created before the clock starts, as in the program
 
@@ -56,6 +59,10 @@ int main(int argc, char* argv[])
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            std::fprintf(stderr, "pop3_retrieve: %s\n", qPrintable(box->text()));
+            std::_Exit(1);
+        }
         if (!Email::instance().sessionRunning())
             loop.quit();
     });
@@ -67,12 +74,14 @@ int main(int argc, char* argv[])
     qint64 payload = 0;
     for (const QString& body : Module1::MessageBodies)
         payload += body.size();
-    std::printf("messages %d  body chars %lld  wall %.0f ms  cpu %.0f ms  peak RSS %.1f MB "
-                "(before the session %.1f MB)\n",
+    std::printf("messages=%d\nbody_chars=%lld\nwall_ms=%.0f\ncpu_ms=%.0f\npeak_rss_mb=%.1f\n"
+                "rss_before_mb=%.1f\n",
                 int(Email::instance().CurrentMessage()), static_cast<long long>(payload), wall, cpu,
                 peakRssMb(), rssBefore);
     std::fflush(stdout);
-    ProgramExit::setTerminator([] { std::_Exit(0); }); // no Debug.txt from a benchmark
+    // No Debug.txt from a benchmark; an empty mailbox counts as a failure.
+    const bool fetched = Email::instance().CurrentMessage() > 0;
+    ProgramExit::setTerminator([fetched] { std::_Exit(fetched ? 0 : 1); });
     ProgramExit::end(); // no teardown of the tables, like the program's own exit
     return 0;
 }

@@ -41,17 +41,7 @@ void frmSplash::showEvent(QShowEvent* event)
 void frmSplash::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    if (!m_picture.isNull()) {
-        painter.drawPixmap(0, 0, m_picture);
-        return;
-    }
-    painter.fillRect(rect(), QColor(0, 96, 128));
-    painter.setPen(Qt::white);
-    QFont font = painter.font();
-    font.setPointSize(28);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Quillbeacon"));
+    painter.drawPixmap(0, 0, m_picture);
 }
 
 void frmSplash::mouseReleaseEvent(QMouseEvent*)

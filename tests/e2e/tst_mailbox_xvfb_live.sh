@@ -10,8 +10,8 @@
 set -euo pipefail
 : "${QB_MAILHOST:?QB_MAILHOST names scripts/mailhost}"
 source "$(dirname "$0")/lib.sh"
-qb_e2e_require Xvfb trayer xdotool xwininfo import
-bash "$QB_MAILHOST" count >/dev/null 2>&1 || { echo "skipped: the mail host is not running"; exit 0; }
+qb_require trayer xwininfo import
+bash "$QB_MAILHOST" status >/dev/null 2>&1 || qb_prerequisite_missing "the mail host is not running"
 shots="${QB_MAILBOX_SCREENSHOTS:-$work/shots}"
 mkdir -p "$shots"
 
@@ -21,21 +21,20 @@ printf 'Subject: First message\nTo: Ann <ann@example.test>\n\nHello Ann.\n' >"$w
 printf 'Subject: With a file\nTo: bob@example.test\n\nSee the file.\nbegin 664 a.txt\n#86)C\n`\nend\n' >"$work/m2.eml"
 bash "$QB_MAILHOST" add "$work/m1.eml" "$work/m2.eml"
 
-qb_e2e_xvfb
-qb_e2e_trayer
+qb_trayer || fail "trayer's panel did not appear"
 qb_e2e_start_program
 
-# Absolute X Y W H of a window.
+# X Y W H of a window, on one line.
 geometry() {
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-        /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+    local X Y WIDTH HEIGHT
+    qb_geometry "$1"
+    echo "$X $Y $WIDTH $HEIGHT"
 }
 visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
-options_up() { [ -n "$(visible_window '^Options$')" ]; }
-waitfor 20 options_up || fail "the Options window never came up"
 
 # The account, typed into Options; OK hides the window.
-options="$(visible_window '^Options$')"
+options="$(qb_window Options 20)"
+[ -n "$options" ] || fail "the Options window never came up"
 read -r ox oy ow oh <<<"$(geometry "$options")"
 menubar=$((oh - 341)) # the client area is 5115 twips high
 type_into() { # x y text: click a box at client coordinates, type into it
@@ -50,18 +49,14 @@ options_gone() { [ -z "$(visible_window '^Options$')" ]; }
 waitfor 10 options_gone || fail "OK did not close Options"
 
 # The tray icon's menu, then "&Connect".
-icon_line() { xwininfo -tree -id "$panel" | grep '("quillbeacon"' | head -n 1; }
-icon_found() { [ -n "$(icon_line)" ]; }
-waitfor 20 icon_found || fail "the icon never appeared in the notification area"
-abs="$(awk '{ print $NF }' <<<"$(icon_line)")"
-xdotool mousemove $(($(cut -d+ -f2 <<<"$abs") + 8)) $(($(cut -d+ -f3 <<<"$abs") + 8)) click 1
+qb_tray_icon 20 || fail "the icon never appeared in the notification area"
+xdotool mousemove $((X + 8)) $((Y + 8)) click 1
 sleep 0.5
 xdotool key c
 
 # The slide: 93 steps of 25 twips from Top 11190 (746 px) to 8865 (591 px).
-mailbox_up() { [ -n "$(visible_window '^Bramblewickhold$')" ]; }
-waitfor 20 mailbox_up || fail "the mailbox window never appeared"
-mailbox="$(visible_window '^Bramblewickhold$')"
+mailbox="$(qb_window Bramblewickhold 20)"
+[ -n "$mailbox" ] || fail "the mailbox window never appeared"
 positions=()
 shot=0
 for _ in $(seq 60); do
@@ -84,9 +79,8 @@ read -r mx my mw mh <<<"$(geometry "$mailbox")"
 sleep 0.3
 import -window root "$shots/at-rest.png"
 xdotool mousemove $((mx + 40)) $((my + 40 + 10)) click --repeat 2 --delay 60 1
-viewer_up() { [ -n "$(visible_window '^Form1$')" ]; }
-waitfor 20 viewer_up || fail "no viewer appeared"
-viewer="$(visible_window '^Form1$')"
+viewer="$(qb_window Form1 20)"
+[ -n "$viewer" ] || fail "no viewer appeared"
 read -r vx vy vw vh <<<"$(geometry "$viewer")"
 [ "$vx $vy $vw $vh" = "570 591 242 185" ] || fail "the viewer is at $vx $vy ${vw}x$vh"
 sleep 0.3

@@ -5,21 +5,17 @@
 # orderly exit.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-qb_e2e_require Xvfb xdotool xwininfo
 
-shown() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
 count_shown() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
-
-qb_e2e_xvfb
 
 qb_e2e_start_program
 
 # The notice needs no answer: start-up goes on to the splash and Options.
-waitfor 10 shown '^Quillbeacon$' || fail "no message about the missing notification area"
-waitfor 20 shown '^Options$' || fail "the Options window never came up"
+[ -n "$(qb_window Quillbeacon 10)" ] || fail "no message about the missing notification area"
+options="$(qb_window Options 20)"
+[ -n "$options" ] || fail "the Options window never came up"
 [ "$(count_shown '^Quillbeacon$')" -eq 1 ] || fail "the message was shown more than once"
 
-options="$(xdotool search --onlyvisible --name '^Options$' | head -n 1)"
 xdotool windowfocus --sync "$options" key alt+f
 sleep 0.5
 xdotool key e

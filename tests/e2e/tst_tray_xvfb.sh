@@ -7,49 +7,23 @@
 # With QB_TRAY_SCREENSHOT=path the open menu is also saved as a picture.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-qb_e2e_require Xvfb trayer xdotool xwininfo
+qb_require trayer xwininfo
 
-fail() {
-    echo "FAIL: $*"
-    local win
-    for win in $(xdotool search --onlyvisible --class quillbeacon 2>/dev/null); do
-        echo "  window $win: $(xwininfo -id "$win" | grep -E 'xwininfo|Absolute|Width|Height|Override' | tr -s ' \n' ' ')"
-    done
-    [ -s "$work/stderr.txt" ] && sed 's/^/  program: /' "$work/stderr.txt"
-    exit 1
-}
-
-qb_e2e_xvfb
-qb_e2e_trayer
+qb_trayer || fail "trayer's panel did not appear"
 qb_e2e_start_program
 
-# The icon: a window of the program embedded in trayer's panel. Its absolute
-# geometry is the last field of xwininfo's line, as +X+Y.
-icon_line() { xwininfo -tree -id "$panel" | grep '("quillbeacon"' | head -n 1; }
-icon_found() { [ -n "$(icon_line)" ]; }
-waitfor 20 icon_found || fail "the icon never appeared in the notification area"
-line="$(icon_line)"
-icon_viewable() { xwininfo -id "$(awk '{ print $1 }' <<<"$line")" | grep -q IsViewable; }
-waitfor 10 icon_viewable || fail "the icon in the panel was never shown"
-size="$(awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { print $i; exit } }' <<<"$line")"
-abs="$(awk '{ print $NF }' <<<"$line")"
-w="${size%%x*}"
-rest="${size#*x}"
-h="${rest%%+*}"
-ax="$(cut -d+ -f2 <<<"$abs")"
-ay="$(cut -d+ -f3 <<<"$abs")"
-cx=$((ax + w / 2))
-cy=$((ay + h / 2))
-echo "icon embedded at ${w}x${h}+$ax+$ay"
+qb_tray_icon 20 || fail "the icon never appeared in the notification area"
+cx=$((X + WIDTH / 2))
+cy=$((Y + HEIGHT / 2))
+echo "icon embedded at ${WIDTH}x${HEIGHT}+$X+$Y"
 
 # The popup menu: a shown override-redirect window of the program, taller
 # than the icon (the embedded icon is one too).
 menu_window() {
-    local win info
+    local win X Y WIDTH HEIGHT
     for win in $(xdotool search --onlyvisible --class quillbeacon 2>/dev/null); do
-        info="$(xwininfo -id "$win")"
-        if grep -q 'Override Redirect State: yes' <<<"$info" \
-            && [ "$(awk '/Height:/ { print $2 }' <<<"$info")" -gt 60 ]; then
+        qb_geometry "$win"
+        if [ "$HEIGHT" -gt 60 ] && xwininfo -id "$win" | grep -q 'Override Redirect State: yes'; then
             echo "$win"
             return 0
         fi
@@ -80,16 +54,13 @@ xdotool key Escape
 waitfor 10 menu_closed || fail "Escape did not close the menu"
 app_gone && fail "the program ended after Escape"
 
-# The left button opens it at the pointer.
+# The left button opens it at the pointer: it starts at the pointer's height
+# (the screen's edge may push it to the left).
 xdotool mousemove "$cx" "$cy" click 1
 waitfor 10 menu_open || fail "a left click on the icon opened no menu"
-menu="$(menu_window)"
-geometry="$(xdotool getwindowgeometry "$menu")"
-echo "menu: $(grep Geometry <<<"$geometry" | xargs)"
-# The menu is as tall as its five items and two separators, and starts at the
-# pointer's height (the screen's edge may push it to the left).
-my="$(xwininfo -id "$menu" | awk '/Absolute upper-left Y/ { print $NF }')"
-[ "$my" -eq "$cy" ] || fail "the menu opened at y=$my, not at the pointer (y=$cy)"
+qb_geometry "$(menu_window)"
+echo "menu: ${WIDTH}x${HEIGHT}+$X+$Y"
+[ "$Y" -eq "$cy" ] || fail "the menu opened at y=$Y, not at the pointer (y=$cy)"
 if [ -n "${QB_TRAY_SCREENSHOT:-}" ] && command -v import >/dev/null; then
     sleep 0.3
     import -window root -crop 400x180+624+0 +repage "$QB_TRAY_SCREENSHOT"
@@ -105,7 +76,7 @@ wait "$app" || status=$?
 [ -f "$work/Debug.txt" ] || fail "no Debug.txt beside the binary"
 # One block: the run's log, then the separator line.
 [ "$(grep -c $'^-----------\r$' "$work/Debug.txt")" -eq 1 ] \
-    || fail "Debug.txt holds: $(od -c "$work/Debug.txt")"
-[ "$(tail -c 17 "$work/Debug.txt" | od -c)" = "$(printf '\r\n-----------\r\n\r\n' | od -c)" ] \
-    || fail "Debug.txt does not end in the separator: $(od -c "$work/Debug.txt")"
+    || fail "Debug.txt holds: $(cat -A "$work/Debug.txt")"
+tail -c 17 "$work/Debug.txt" | cmp - <(printf '\r\n-----------\r\n\r\n') \
+    || fail "Debug.txt does not end in the separator: $(cat -A "$work/Debug.txt")"
 echo "1 passed, 0 failed"

@@ -55,7 +55,6 @@ void TestEmail::madeUpAsDesigned()
     QCOMPARE(email.Exit->geometry(), Twips::rect(2760, 120, 225, 225));
     QCOMPARE(email.Exit->pixmap().size(), QSize(11, 11));
     QCOMPARE(email.lstMessages->geometry(), Twips::rect(120, 600, 2775, 1230));
-    QCOMPARE(PictureButton::drawnCross().size(), QSize(11, 11));
 
     const PopupPlacement::Geometry place = PopupPlacement::current();
     QCOMPARE(email.Left(), place.mailboxLeft);

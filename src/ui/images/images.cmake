@@ -1,5 +1,5 @@
-# The program's pictures, drawn by make_images.py in this folder. They go into
-# the library, so the program and every test find them under :/images/.
+# The program's pictures, rendered from the SVG files in this folder by render.sh.
+# They go into the library, so the program and every test find them under :/images/.
 qt_add_resources(quillbeacon_lib "images"
     PREFIX "/images"
     BASE "${CMAKE_CURRENT_LIST_DIR}"
