@@ -101,13 +101,23 @@ void Email::StartSession(Pop3Session::Mode mode)
     // so that row i and table index i stay the same message.
     lstMessages->clear();
 
-    if (Module1::MailServer.trimmed().isEmpty()) {
-        Module1::Log(QStringLiteral("POP3 Error: no incoming mail server is set."));
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Quillbeacon"),
-                        QStringLiteral("No incoming mail server is set. Enter it in Options "
-                                       "and press OK, then try again."),
+    const auto refuse = [](const QString& logged, const QString& shown) {
+        Module1::Log(QStringLiteral("POP3 Error: ") + logged);
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Quillbeacon"), shown,
                         QMessageBox::Ok);
         box.exec();
+    };
+    if (Module1::MailServer.trimmed().isEmpty()) {
+        refuse(QStringLiteral("no incoming mail server is set."),
+               QStringLiteral("No incoming mail server is set. Enter it in Options "
+                              "and press OK, then try again."));
+        return;
+    }
+    const QString problem = Pop3Session::accountProblem(Module1::UserName, Module1::MailPassword);
+    if (!problem.isEmpty()) {
+        refuse(problem, QStringLiteral("The user name or the password holds a line break. "
+                                       "Correct it in Options and press OK, then try again. "
+                                       "Nothing was sent."));
         return;
     }
 
@@ -131,8 +141,10 @@ void Email::pop3_DataArrival()
     Module1::LogBytes(D);
     if (!m_session.running())
         return;
-    m_idle.start(s_idleTimeout);
+    const quint64 progress = m_session.progress();
     const Pop3Actions actions = m_session.receive(D);
+    if (m_session.progress() != progress)
+        m_idle.start(s_idleTimeout);
     Module1::Pop3Step = m_session.step();
     runActions(actions);
 }

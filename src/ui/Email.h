@@ -24,7 +24,8 @@ public:
 
     // The POP3 port; the program has no setting for it.
     static constexpr quint16 Pop3Port = 110;
-    // A running session that hears nothing from the server for this long fails.
+    // A running session that gets no complete reply or message for this long
+    // fails.
     static constexpr int IdleTimeoutMs = 60000;
 
     Email();
