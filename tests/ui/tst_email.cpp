@@ -107,9 +107,8 @@ void TestEmail::slideStepsUpToRest()
     QCOMPARE(tops.last(), place.mailboxRestTop);
     QCOMPARE(email.Left(), place.mailboxLeft);
 
-    // Through the real procedure: shown, at rest, Left unchanged; a second
-    // slide-in only shows the window again.
-    // It rests at the design's Top 8865 twips.
+    // Through the real procedure: shown, at rest (the design's Top 8865),
+    // Left unchanged; a second slide-in only shows the window again.
     email.setTop(place.startTop);
     Module1::SlideInMailbox();
     QVERIFY(email.isVisible());
@@ -162,20 +161,15 @@ void TestEmail::closingEndsProgram()
 
 int main(int argc, char** argv)
 {
-    // The offscreen platform's screen is 800 x 800 unless a configuration
-    // file says otherwise.
+    // The offscreen screen is 800 x 800 unless a configuration file says otherwise.
     QTemporaryDir dir;
-    const QString config = dir.filePath(QStringLiteral("screen.json"));
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(R"({"screens": [{"name": "design", "x": 0, "y": 0, "width": 1024,
-                       "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") < 0)
-        qFatal("cannot write %s", qPrintable(config));
-    file.close();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+    QFile config(dir.filePath(QStringLiteral("screen.json")));
+    if (!config.open(QIODevice::WriteOnly) ||
+        config.write(R"({"screens": [{"width": 1024, "height": 768}]})") < 0)
+        qFatal("cannot write %s", qPrintable(config.fileName()));
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
     QApplication app(argc, argv);
     TestEmail test;
-    QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
-#include "tst_email.moc"
