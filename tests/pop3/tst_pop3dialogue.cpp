@@ -81,7 +81,6 @@ private slots:
     void hostNotFound();
     void emptyServerNeverConnects();
     void newSessionStartsAfresh();
-    void endAfterQuitIsQuiet_data();
     void endAfterQuitIsQuiet();
     void refusedDeleLetsTheOthersGoOn();
     void overlongOrTricklingLineFails();
@@ -445,33 +444,23 @@ void TestPop3Dialogue::newSessionStartsAfresh()
     QCOMPARE(m_boxes, QStringList());
 }
 
-void TestPop3Dialogue::endAfterQuitIsQuiet_data()
-{
-    QTest::addColumn<bool>("drop"); // else silence
-    QTest::newRow("dropped") << true;
-    QTest::newRow("silent") << false;
-}
-
 void TestPop3Dialogue::endAfterQuitIsQuiet()
 {
     // Every message is in and QUIT is out: neither a hang-up nor silence
     // makes that a failure.
-    QFETCH(bool, drop);
     Email::setIdleTimeoutForTest(300);
-    login(*m_server, "+OK 1 10\r\n")
-        .expectLine("RETR 1")
-        .send(retrReply("Subject: a\r\n\r\n"))
-        .expectLine("QUIT");
-    if (drop)
-        m_server->closeConnection();
-    else
-        m_server->silence();
-    Module1::ConnectRetrieve();
-    QVERIFY(m_server->waitForScriptDone(5000));
-    QTRY_VERIFY(!Email::instance().sessionRunning());
+    for (bool drop : {true, false}) {
+        m_server->reset();
+        login(*m_server, "+OK 1 10\r\n").expectLine("RETR 1").send(retrReply("S: a\r\n\r\n"));
+        m_server->expectLine("QUIT");
+        drop ? m_server->closeConnection() : m_server->silence();
+        Module1::ConnectRetrieve();
+        QVERIFY(m_server->waitForScriptDone(5000));
+        QTRY_VERIFY(!Email::instance().sessionRunning());
+    }
     QTest::qWait(100);
     QCOMPARE(m_boxes, QStringList());
-    QCOMPARE(logText().count("QUIT was sent"), 1);
+    QCOMPARE(logText().count("QUIT was sent"), 2);
 }
 
 void TestPop3Dialogue::refusedDeleLetsTheOthersGoOn()
@@ -491,48 +480,38 @@ void TestPop3Dialogue::refusedDeleLetsTheOthersGoOn()
     QVERIFY(m_server->waitForScriptDone(5000));
     QCOMPARE(m_server->mismatches(), QStringList());
     QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
-    QVERIFY2(logText().endsWith("+OK Logging out, messages deleted.\r\n\r\n"
-                                "POP3 Error: the server refused DELE for message 2."),
-             logText().right(120).constData());
+    const QByteArray log = logText();
+    QVERIFY(log.endsWith("\r\nPOP3 Error: the server refused DELE for message 2."));
+    QVERIFY(log.indexOf("+OK Logging out") < log.indexOf("POP3 Error"));
 }
 
 void TestPop3Dialogue::overlongOrTricklingLineFails()
 {
-    // A line end that never comes: 70,000 bytes at once take the error path
-    // at once; bytes that trickle in do not hold off the idle time-out.
+    // 70,000 bytes without a line end fail at once; bytes trickling in
+    // without one do not hold off the idle time-out.
     m_server->send("+OK ready\r\n").expectLine("USER bob").send(QByteArray(70000, 'x')).silence();
     Module1::ConnectRetrieve();
     QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
     QVERIFY(logText().endsWith("POP3 Error: a reply line is longer than 65536 bytes."));
 
-    m_boxes.clear();
     m_server->reset();
     Email::setIdleTimeoutForTest(300);
     m_server->send("+OK ready\r\n").expectLine("USER bob");
     for (int i = 0; i < 40; ++i)
         m_server->send("x").pause(50);
-    m_server->silence();
     Module1::ConnectRetrieve();
-    QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
-    const QByteArray log = logText();
-    QVERIFY(log.endsWith("no data from the server for 0.3 seconds."));
+    QTRY_COMPARE(m_boxes.size(), 2);
     // The time-out came while the bytes were still coming.
-    QVERIFY2(log.count("\r\nx") < 30, log.constData());
+    QVERIFY(logText().endsWith("no data from the server for 0.3 seconds."));
+    QVERIFY2(logText().count("\r\nx") < 30, logText().constData());
 }
 
 void TestPop3Dialogue::lineBreakInAccountNeverConnects()
 {
-    m_server->send("+OK ready\r\n");
-    for (QString* value : {&Module1::UserName, &Module1::MailPassword}) {
-        const QString kept = *value;
-        *value = QStringLiteral("bob\r\nDELE 1");
-        Module1::ConnectRetrieve();
-        QTRY_COMPARE(m_boxes.size(), 1);
-        QVERIFY2(m_boxes.first().contains("line break"), qPrintable(m_boxes.first()));
-        m_boxes.clear();
-        *value = kept;
-    }
-    QTest::qWait(100);
+    Module1::MailPassword = QStringLiteral("pw\r\nDELE 1");
+    Module1::ConnectRetrieve();
+    QTRY_COMPARE(m_boxes.size(), 1);
+    QVERIFY2(m_boxes.first().contains("line break"), qPrintable(m_boxes.first()));
     QCOMPARE(m_server->connectionCount(), 0);
     QVERIFY(logText().endsWith("POP3 Error: the user name or the password holds a line break."));
 }
