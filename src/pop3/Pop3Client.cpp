@@ -35,6 +35,15 @@ void Pop3Client::start(Pop3Session::Mode mode, const QString& server, const QStr
         return;
     }
 
+    const QString accountProblem = Pop3Session::accountProblem(user, password);
+    if (!accountProblem.isEmpty()) {
+        Module1::Log(QStringLiteral("POP3 Error: ") + accountProblem);
+        emit refused(QStringLiteral("The user name or the password holds a line break. Correct "
+                                    "it in Options and press OK, then try again. Nothing was "
+                                    "sent."));
+        return;
+    }
+
     m_session.start(mode, user, password);
     ++m_generation;
     const bool tls = address->portGiven && address->port == Pop3sPort;
@@ -57,8 +66,12 @@ void Pop3Client::dataArrived()
     Module1::LogBytes(D);
     if (!m_session.running())
         return;
-    m_connection.startTimer(m_idleTimeoutMs);
+    // The idle time counts from the last complete reply or message, not
+    // from the last byte: a peer that trickles bytes is still silent.
+    const quint64 progress = m_session.progress();
     const Pop3Actions actions = m_session.receive(D);
+    if (m_session.progress() != progress)
+        m_connection.startTimer(m_idleTimeoutMs);
     Module1::Pop3Step = m_session.step();
     runActions(actions);
 }

@@ -16,7 +16,8 @@ class Pop3Client : public QObject
 public:
     static constexpr quint16 Pop3Port = 110;
     static constexpr quint16 Pop3sPort = 995;
-    // A running session that hears nothing from the server for this long fails.
+    // A running session that gets no complete reply or message for this long
+    // fails.
     static constexpr int IdleTimeoutMs = 60000;
 
     explicit Pop3Client(QObject* parent = nullptr);

@@ -50,11 +50,19 @@ bool hasDoubledDotLine(QByteArrayView text)
     return false;
 }
 
-// A message announced as bigger than this is not taken at its word for the
-// buffer's capacity; it still arrives in full, the buffer just grows.
-constexpr qsizetype MaxReservation = 256 * 1024 * 1024;
+bool holdsLineBreak(const QString& value)
+{
+    return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'));
+}
 
 } // namespace
+
+QString Pop3Session::accountProblem(const QString& user, const QString& password)
+{
+    if (holdsLineBreak(user) || holdsLineBreak(password))
+        return QStringLiteral("the user name or the password holds a line break.");
+    return QString();
+}
 
 void Pop3Session::start(Mode mode, const QString& user, const QString& password)
 {
@@ -64,12 +72,16 @@ void Pop3Session::start(Mode mode, const QString& user, const QString& password)
     m_running = true;
     m_step = Greeting;
     m_lastToFetch = 0;
-    m_pendingReplies = 0;
+    m_deleCount = 0;
+    m_closingReplies = 0;
+    m_refusedDeles.clear();
+    m_quitSent = false;
     // Text left from an interrupted session must not end up in front of this
     // session's first message.
     m_receiveBuffer = QByteArray();
+    m_lineScanFrom = 0;
+    m_statusEnd = -1;
     m_scanFrom = 0;
-    m_reserved = false;
 }
 
 void Pop3Session::sendAndLog(Pop3Actions& out, const QByteArray& command, const QString& logged)
@@ -77,6 +89,13 @@ void Pop3Session::sendAndLog(Pop3Actions& out, const QByteArray& command, const 
     Pop3Action send(Pop3Action::Kind::Send);
     send.bytes = command + "\r\n";
     out << send << logAction(logged);
+}
+
+void Pop3Session::sendQuit(Pop3Actions& out)
+{
+    m_step = Closing;
+    m_quitSent = true;
+    sendAndLog(out, "QUIT", QStringLiteral("QUIT"));
 }
 
 Pop3Actions Pop3Session::receive(const QByteArray& data)
@@ -93,12 +112,22 @@ Pop3Actions Pop3Session::receive(const QByteArray& data)
                 break; // more data is to come
             continue;
         }
-        // One reply is one line, whatever the cut of the arrivals.
-        const qsizetype end = m_receiveBuffer.indexOf('\n');
-        if (end < 0)
+        // One reply is one line, whatever the cut of the arrivals. Only the
+        // bytes not searched yet are searched.
+        const qsizetype end = m_receiveBuffer.indexOf('\n', m_lineScanFrom);
+        if (end < 0 ? m_receiveBuffer.size() > MaxReplyLine : end >= MaxReplyLine) {
+            out +=
+                fail("a reply line is longer than " + QByteArray::number(MaxReplyLine) + " bytes.");
             break;
+        }
+        if (end < 0) {
+            m_lineScanFrom = m_receiveBuffer.size();
+            break;
+        }
         const QByteArray reply = m_receiveBuffer.left(end + 1);
         m_receiveBuffer.remove(0, end + 1);
+        m_lineScanFrom = 0;
+        ++m_progress;
         out += handleReply(reply);
     }
     return out;
@@ -108,7 +137,28 @@ Pop3Actions Pop3Session::connectionFailed(const QString& reason)
 {
     if (!m_running)
         return {};
+    if (m_quitSent) {
+        return endAfterQuit({logAction(
+            QStringLiteral("QUIT was sent; the session ends without its reply: ") + reason)});
+    }
     return fail(reason.toUtf8());
+}
+
+Pop3Actions Pop3Session::endAfterQuit(Pop3Actions out)
+{
+    m_running = false;
+    if (m_refusedDeles.isEmpty()) {
+        out << Pop3Action(Pop3Action::Kind::Close);
+        return out;
+    }
+    QByteArrayList numbers;
+    for (int n : m_refusedDeles)
+        numbers << QByteArray::number(n);
+    Pop3Action a(Pop3Action::Kind::Fail);
+    a.bytes = "the server refused DELE for message" + QByteArray(numbers.size() > 1 ? "s " : " ") +
+              numbers.join(", ") + ".";
+    out << a;
+    return out;
 }
 
 Pop3Actions Pop3Session::fail(const QByteArray& what)
@@ -121,6 +171,8 @@ Pop3Actions Pop3Session::fail(const QByteArray& what)
 
 Pop3Actions Pop3Session::handleReply(const QByteArray& reply)
 {
+    if (m_step == Closing)
+        return closingReply(reply);
     if (!reply.startsWith('+'))
         return fail(reply);
 
@@ -144,18 +196,30 @@ Pop3Actions Pop3Session::handleReply(const QByteArray& reply)
     case StatReply:
         out = afterStat(reply);
         break;
-    case Closing:
-        // Replies to DELE and QUIT; the socket closes only once QUIT is
-        // answered, so the server carries out the deletions.
-        if (--m_pendingReplies <= 0) {
-            m_running = false;
-            out << Pop3Action(Pop3Action::Kind::Close);
-        }
-        break;
     default:
         break;
     }
     return out;
+}
+
+Pop3Actions Pop3Session::closingReply(const QByteArray& reply)
+{
+    // The replies to the DELE commands come in their order, then QUIT's; the
+    // socket closes only once QUIT is answered, so the server carries out
+    // the deletions. A refused DELE (another client removed the message)
+    // must not cost the others theirs.
+    const int number = ++m_closingReplies;
+    const bool toDele = number <= m_deleCount;
+    if (!reply.startsWith('+') && !toDele)
+        return fail(reply);
+    Pop3Actions out;
+    if (!reply.startsWith('+')) {
+        m_refusedDeles << number;
+        out << logAction(QStringLiteral("DELE%1 refused; the other deletions go on.").arg(number));
+    }
+    if (toDele)
+        return out;
+    return endAfterQuit(out);
 }
 
 bool Pop3Session::parseStatCount(const QByteArray& reply, qint16* count)
@@ -192,9 +256,7 @@ Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
 
     Pop3Actions out;
     if (count <= 0) {
-        m_step = Closing;
-        m_pendingReplies = 1;
-        sendAndLog(out, "QUIT", QStringLiteral("QUIT"));
+        sendQuit(out);
         out << logAction(QStringLiteral("You have not mail."));
         return out;
     }
@@ -202,7 +264,7 @@ Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
         // Replies to DELE may come in while the commands are still going out;
         // every reply from here on is counted against the DELEs and the QUIT.
         m_step = Closing;
-        m_pendingReplies = count + 1;
+        m_deleCount = count;
         for (int i = 1; i <= count; ++i) {
             out << logAction(QStringLiteral("DELE%1").arg(i));
             Pop3Action send(Pop3Action::Kind::Send);
@@ -210,7 +272,7 @@ Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
             send.yieldAfter = true;
             out << send;
         }
-        sendAndLog(out, "QUIT", QStringLiteral("QUIT"));
+        sendQuit(out);
         return out;
     }
     m_step = RetrReply;
@@ -218,18 +280,14 @@ Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
     m_currentMessage = 1;
     // Whatever already followed the STAT reply is the start of the RETR reply.
     m_scanFrom = 0;
-    m_reserved = false;
+    m_statusEnd = -1;
     sendAndLog(out, "RETR 1", QStringLiteral("RETR 1"));
     return out;
 }
 
-void Pop3Session::reserveForMessage()
+void Pop3Session::reserveForMessage(qsizetype lineEnd)
 {
     // "+OK 1048576 octets": room for the whole reply at once.
-    const qsizetype lineEnd = m_receiveBuffer.indexOf('\n');
-    if (lineEnd < 0)
-        return;
-    m_reserved = true;
     if (!m_receiveBuffer.startsWith("+OK "))
         return;
     qsizetype i = 4;
@@ -240,23 +298,28 @@ void Pop3Session::reserveForMessage()
         ++i;
     }
     const qsizetype wanted = lineEnd + 1 + octets + octets / 32 + 64; // dots may be doubled
-    if (octets > 0 && wanted <= MaxReservation)
-        m_receiveBuffer.reserve(wanted);
+    if (octets > 0)
+        m_receiveBuffer.reserve(qMin(wanted, MaxReservation));
 }
 
 Pop3Actions Pop3Session::collectMessage()
 {
-    if (m_receiveBuffer.startsWith('-')) {
-        // "-ERR no such message": there will be no terminator to wait for.
-        const qsizetype end = m_receiveBuffer.indexOf('\n');
-        if (end < 0)
+    if (m_statusEnd < 0) {
+        const qsizetype end = m_receiveBuffer.indexOf('\n', m_lineScanFrom);
+        if (end < 0) {
+            m_lineScanFrom = m_receiveBuffer.size();
             return {};
-        const QByteArray reply = m_receiveBuffer.left(end + 1);
-        m_receiveBuffer.remove(0, end + 1);
-        return fail(reply);
+        }
+        m_lineScanFrom = 0;
+        if (m_receiveBuffer.startsWith('-')) {
+            // "-ERR no such message": there will be no terminator to wait for.
+            const QByteArray reply = m_receiveBuffer.left(end + 1);
+            m_receiveBuffer.remove(0, end + 1);
+            return fail(reply);
+        }
+        m_statusEnd = end;
+        reserveForMessage(end);
     }
-    if (!m_reserved)
-        reserveForMessage();
 
     // Only the bytes that arrived since the last search (and three before
     // them, for a terminator cut across arrivals) are searched.
@@ -275,7 +338,8 @@ Pop3Actions Pop3Session::collectMessage()
         m_receiveBuffer.remove(0, end);
     }
     m_scanFrom = 0;
-    m_reserved = false;
+    m_statusEnd = -1;
+    ++m_progress;
     return messageComplete(std::move(reply));
 }
 
@@ -290,9 +354,7 @@ Pop3Actions Pop3Session::messageComplete(QByteArray reply)
     store.bytes = std::move(reply);
 
     if (m_currentMessage >= m_lastToFetch) {
-        m_step = Closing;
-        m_pendingReplies = 1;
-        sendAndLog(out, "QUIT", QStringLiteral("QUIT"));
+        sendQuit(out);
         out << store;
         if (m_messageCount > m_lastToFetch)
             out << logAction(QStringLiteral("%1 of %2 messages retrieved; %3 left on the server.")

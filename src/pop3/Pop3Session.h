@@ -29,6 +29,16 @@ public:
 
     // At most this many messages are kept per session (table indices 0-50).
     static constexpr int MaxMessages = 51;
+    // A reply line (outside a RETR reply) longer than this is taken as a
+    // broken or hostile server, not waited for.
+    static constexpr qsizetype MaxReplyLine = 64 * 1024;
+    // The size a RETR reply announces is trusted for the buffer's capacity
+    // up to this much; a bigger message still arrives, the buffer grows.
+    static constexpr qsizetype MaxReservation = 16 * 1024 * 1024;
+
+    // Why this account cannot be used on the wire, or empty: a CR or LF in
+    // a value would end the command early and send the rest as another.
+    static QString accountProblem(const QString& user, const QString& password);
 
     Pop3Session() = default;
 
@@ -39,8 +49,13 @@ public:
     Pop3Actions receive(const QByteArray& data);
 
     // The connection failed (refused, lost, timed out): the error path while
-    // a session runs, nothing otherwise.
+    // a session runs, nothing otherwise. Once QUIT is out there is nothing
+    // left to lose, so the session just ends, with one line in the log.
     Pop3Actions connectionFailed(const QString& reason);
+
+    // Complete replies and messages received so far: the owner's idle timer
+    // measures time without progress, not time without bytes.
+    quint64 progress() const { return m_progress; }
 
     bool running() const { return m_running; }
     qint32 step() const { return m_step; }
@@ -72,9 +87,12 @@ private:
     Pop3Actions collectMessage();
     Pop3Actions afterStat(const QByteArray& reply);
     Pop3Actions messageComplete(QByteArray reply);
+    Pop3Actions closingReply(const QByteArray& reply);
+    Pop3Actions endAfterQuit(Pop3Actions out);
     Pop3Actions fail(const QByteArray& what);
     void sendAndLog(Pop3Actions& out, const QByteArray& command, const QString& logged);
-    void reserveForMessage();
+    void sendQuit(Pop3Actions& out);
+    void reserveForMessage(qsizetype statusEnd);
 
     Mode m_mode = Mode::Retrieve;
     QString m_user;
@@ -83,9 +101,14 @@ private:
     qint32 m_step = Greeting;
     qint16 m_messageCount = 0;
     qint16 m_currentMessage = 0;
-    int m_lastToFetch = 0;      // min(MessageCount, MaxMessages)
-    int m_pendingReplies = 0;   // step 5: replies still owed (DELEs and QUIT)
-    QByteArray m_receiveBuffer; // step 4: the RETR reply so far; else a partial line
-    qsizetype m_scanFrom = 0;   // step 4: where the terminator search goes on
-    bool m_reserved = false;    // capacity taken from "+OK n octets"
+    int m_lastToFetch = 0;     // min(MessageCount, MaxMessages)
+    int m_deleCount = 0;       // DELE commands sent; their replies come before QUIT's
+    int m_closingReplies = 0;  // step 5: replies received so far
+    QList<int> m_refusedDeles; // messages whose DELE got "-ERR"
+    bool m_quitSent = false;
+    quint64 m_progress = 0;
+    QByteArray m_receiveBuffer;   // step 4: the RETR reply so far; else a partial line
+    qsizetype m_lineScanFrom = 0; // where the search for the line end goes on
+    qsizetype m_statusEnd = -1;   // step 4: the LF of the RETR status line, once seen
+    qsizetype m_scanFrom = 0;     // step 4: where the terminator search goes on
 };

@@ -43,19 +43,24 @@ char* putFullLines(const uchar* in, qsizetype n, char* out)
     return out;
 }
 
-// The last data line (0 to 44 bytes), padded with spaces to whole groups,
-// then the zero-length line and "end".
+// The short last data line (1 to 44 bytes, none when the full lines took
+// every byte), padded with spaces to whole groups, then the zero-length line
+// and "end". An empty data line in front of the zero-length line would make
+// standard decoders take it for the terminator and miss the "end".
 char* putLastLines(const uchar* in, int n, char* out)
 {
-    *out++ = static_cast<char>(n + 32);
-    uchar group[3];
-    for (int i = 0; i < n; i += 3) {
-        for (int k = 0; k < 3; ++k)
-            group[k] = i + k < n ? in[i + k] : uchar(0x20);
-        out = putGroup(out, group[0], group[1], group[2]);
+    if (n > 0) {
+        *out++ = static_cast<char>(n + 32);
+        uchar group[3];
+        for (int i = 0; i < n; i += 3) {
+            for (int k = 0; k < 3; ++k)
+                group[k] = i + k < n ? in[i + k] : uchar(0x20);
+            out = putGroup(out, group[0], group[1], group[2]);
+        }
+        *out++ = '\n';
     }
-    std::memcpy(out, "\n \nend\n", 7);
-    return out + 7;
+    std::memcpy(out, " \nend\n", 6);
+    return out + 6;
 }
 
 // A block of many megabytes is written once from start to end: on Linux,
@@ -96,10 +101,10 @@ QString fileNameOf(const QString& path)
 qint64 encodedSize(qint64 size, qint64 nameBytes)
 {
     const qint64 rest = size % LineBytes;
-    return 10 + nameBytes + 1                   // "begin 664 " name LF
-           + (size / LineBytes) * FullLineChars // full lines
-           + 1 + (rest + 2) / 3 * 4 + 1         // last data line
-           + 2 + 4;                             // " " LF "end" LF
+    return 10 + nameBytes + 1                            // "begin 664 " name LF
+           + (size / LineBytes) * FullLineChars          // full lines
+           + (rest > 0 ? 1 + (rest + 2) / 3 * 4 + 1 : 0) // short last data line
+           + 2 + 4;                                      // " " LF "end" LF
 }
 
 QByteArray uuencode(QByteArrayView data, const QString& name)

@@ -3,8 +3,9 @@
 // sender appends to the body of a mail.
 //
 // Block layout: "begin 664 " + name, one line per 45 bytes, a last data line
-// for the remaining size mod 45 bytes (possibly none), the zero-length line
-// " " and "end". Every line ends in LF alone. Zero is written as a space, and
+// for the remaining size mod 45 bytes when there are any, the zero-length
+// line " " and "end", as the POSIX uuencode utility lays it out. Every line
+// ends in LF alone. Zero is written as a space, and
 // the last line is padded to a whole group of three with 0x20 bytes.
 
 #include <QByteArray>

@@ -6,6 +6,7 @@
 #include "core/PreferencesRecord.h"
 #include "core/SettingsStore.h"
 #include "core/Twips.h"
+#include "pop3/Pop3Session.h"
 #include "ui/Pop3Commands.h"
 #include "tray/AppIcon.h"
 #include "tray/NoTrayNotice.h"
@@ -23,6 +24,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <limits>
 
 Options::Options()
 {
@@ -49,6 +52,9 @@ void Options::buildControls(QWidget* client)
     Username = Controls::make<QLineEdit>(client, "Username", 120, 1200, 3135, 285);
     Label2 = Controls::label(client, "Label2", QStringLiteral("Password"), 120, 1560, 1575, 255);
     Password = Controls::make<QLineEdit>(client, "Password", 120, 1920, 3135, 285);
+    // OK puts the scrambled form, up to three times the password's length,
+    // through this box: the default limit of 32767 would cut it off.
+    Password->setMaxLength(std::numeric_limits<int>::max());
     Label3 = Controls::label(client, "Label3", QStringLiteral("Outgoing Mail Server"), 120, 2280,
                              1935, 255);
     ServerB = Controls::make<QLineEdit>(client, "ServerB", 120, 2640, 3135, 285);
@@ -116,6 +122,14 @@ void Options::cmdOK_Click()
         QMessageBox::warning(this, QStringLiteral("Options"),
                              QStringLiteral("The incoming mail server and the user name cannot "
                                             "contain a comma. Nothing was saved."));
+        return;
+    }
+    // A line break would end the command to the mail server early and send
+    // the rest as a command of its own.
+    if (!Pop3Session::accountProblem(Username->text(), Password->text()).isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Options"),
+                             QStringLiteral("The user name and the password cannot contain a "
+                                            "line break. Nothing was saved."));
         return;
     }
     SettingsStore store = SettingsStore::forThisProgram();

@@ -63,7 +63,7 @@ private slots:
     void okWithEmptyBoxesStoresBareRecord();
     void okTwiceKeepsThePassword();
     void passwordWithCommaSurvivesRestart();
-    void okRefusesCommaInServerOrUserName();
+    void okRefusesCommaOrLineBreak();
     void settingsFileIsPrivate();
 };
 
@@ -216,7 +216,11 @@ void TestSettings::okTwiceKeepsThePassword()
 
 void TestSettings::passwordWithCommaSurvivesRestart()
 {
-    for (const QString& password : {QStringLiteral("a,b,,c,"), QStringLiteral("x9Q,1")}) {
+    // The last one scrambles to 60,000 characters, more than a line edit
+    // holds by default.
+    const QString longPassword = QStringLiteral("Pa55word,").repeated(2223).left(20000);
+    for (const QString& password :
+         {QStringLiteral("a,b,,c,"), QStringLiteral("x9Q,1"), longPassword}) {
         Options::instance().Password->setText(password);
         Options::instance().cmdOK_Click();
         TestEnvironment::resetWindows();
@@ -226,21 +230,28 @@ void TestSettings::passwordWithCommaSurvivesRestart()
     }
 }
 
-void TestSettings::okRefusesCommaInServerOrUserName()
+void TestSettings::okRefusesCommaOrLineBreak()
 {
     Options& options = Options::instance();
-    options.Password->setText("pw");
     options.show();
-    for (QLineEdit* box : {options.Server, options.Username}) {
+    const QList<std::tuple<QLineEdit*, QString, QString>> refused = {
+        {options.Server, "a,b", "comma"},
+        {options.Username, "a,b", "comma"},
+        {options.Username, "ann\r\nDELE 1", "line break"},
+        {options.Password, "pw\n", "line break"},
+    };
+    for (const auto& [box, text, word] : refused) {
         options.Server->setText("pop");
         options.Username->setText("ann");
-        box->setText("a,b");
+        options.Password->setText("pw");
+        box->setText(text);
+        QCOMPARE(box->text(), text);
         std::unique_ptr<QString> shown(answerNextMessageBox());
         options.cmdOK_Click();
-        QVERIFY2(shown->contains("comma"), qPrintable(*shown));
+        QVERIFY2(shown->contains(word), qPrintable(*shown));
         QCOMPARE(storedRecord(), QStringLiteral("<absent>"));
         QVERIFY(options.isVisible());
-        QCOMPARE(options.Password->text(), QStringLiteral("pw"));
+        QCOMPARE(options.Password->text(), box == options.Password ? text : "pw");
     }
 }
 

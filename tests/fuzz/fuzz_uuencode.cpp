@@ -33,7 +33,8 @@ QByteArray decode(const QByteArray& block, QByteArray* name)
         for (char c : line)
             check(c >= 0x20 && c <= 0x5f);
         const int length = line[0] - 0x20;
-        check(length <= 45);
+        // A zero-length line is the terminator, never data.
+        check(length > 0 && length <= 45);
         check(line.size() == 1 + (length + 2) / 3 * 4);
         QByteArray bytes;
         for (qsizetype g = 1; g + 4 <= line.size(); g += 4) {
@@ -60,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(block.size() == modUUCode::encodedSize(qint64(size), 7));
     QByteArray name;
     check(decode(block, &name) == bytes);
+    check(block.count('\n') == 3 + (qsizetype(size) + 44) / 45);
     check(name == "a b.txt");
     return 0;
 }

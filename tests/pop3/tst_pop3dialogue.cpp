@@ -81,6 +81,10 @@ private slots:
     void hostNotFound();
     void emptyServerNeverConnects();
     void newSessionStartsAfresh();
+    void endAfterQuitIsQuiet();
+    void refusedDeleLetsTheOthersGoOn();
+    void overlongOrTricklingLineFails();
+    void lineBreakInAccountNeverConnects();
 
 private:
     // Answers every message box with OK and keeps its text.
@@ -436,6 +440,78 @@ void TestPop3Dialogue::newSessionStartsAfresh()
     QCOMPARE(Module1::MessageBodies[0], QStringLiteral("new\r\n"));
     QCOMPARE(Module1::DeleteMode, Module1::False);
     QCOMPARE(m_boxes, QStringList());
+}
+
+void TestPop3Dialogue::endAfterQuitIsQuiet()
+{
+    // Every message is in and QUIT is out: neither a hang-up nor silence
+    // makes that a failure.
+    Email::instance().pop3->setIdleTimeout(300);
+    for (bool drop : {true, false}) {
+        m_server->reset();
+        login(*m_server, "+OK 1 10\r\n").expectLine("RETR 1").send(retrReply("S: a\r\n\r\n"));
+        m_server->expectLine("QUIT");
+        drop ? m_server->closeConnection() : m_server->silence();
+        Module1::ConnectRetrieve();
+        QVERIFY(m_server->waitForScriptDone(5000));
+        QTRY_VERIFY(!Email::instance().sessionRunning());
+    }
+    QTest::qWait(100);
+    QCOMPARE(m_boxes, QStringList());
+    QCOMPARE(logText().count("QUIT was sent"), 2);
+}
+
+void TestPop3Dialogue::refusedDeleLetsTheOthersGoOn()
+{
+    // Another client took message 2: DELE 1 and 3 still take effect, since
+    // QUIT goes out and is answered; the refusal is reported once, after it.
+    login(*m_server, "+OK 3 300\r\n")
+        .expectLine("DELE 1")
+        .send("+OK\r\n")
+        .expectLine("DELE 2")
+        .send("-ERR no such message\r\n")
+        .expectLine("DELE 3")
+        .send("+OK\r\n")
+        .expectLine("QUIT")
+        .send("+OK Logging out, messages deleted.\r\n");
+    Module1::ConnectMailbox();
+    QVERIFY(m_server->waitForScriptDone(5000));
+    QCOMPARE(m_server->mismatches(), QStringList());
+    QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
+    const QByteArray log = logText();
+    QVERIFY(log.endsWith("\r\nPOP3 Error: the server refused DELE for message 2."));
+    QVERIFY(log.indexOf("+OK Logging out") < log.indexOf("POP3 Error"));
+}
+
+void TestPop3Dialogue::overlongOrTricklingLineFails()
+{
+    // 70,000 bytes without a line end fail at once; bytes trickling in
+    // without one do not hold off the idle time-out.
+    m_server->send("+OK ready\r\n").expectLine("USER bob").send(QByteArray(70000, 'x')).silence();
+    Module1::ConnectRetrieve();
+    QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
+    QVERIFY(logText().endsWith("POP3 Error: a reply line is longer than 65536 bytes."));
+
+    m_server->reset();
+    Email::instance().pop3->setIdleTimeout(300);
+    m_server->send("+OK ready\r\n").expectLine("USER bob");
+    for (int i = 0; i < 40; ++i)
+        m_server->send("x").pause(50);
+    Module1::ConnectRetrieve();
+    QTRY_COMPARE(m_boxes.size(), 2);
+    // The time-out came while the bytes were still coming.
+    QVERIFY(logText().endsWith("no data from the server for 0.3 seconds."));
+    QVERIFY2(logText().count("\r\nx") < 30, logText().constData());
+}
+
+void TestPop3Dialogue::lineBreakInAccountNeverConnects()
+{
+    Module1::MailPassword = QStringLiteral("pw\r\nDELE 1");
+    Module1::ConnectRetrieve();
+    QTRY_COMPARE(m_boxes.size(), 1);
+    QVERIFY2(m_boxes.first().contains("line break"), qPrintable(m_boxes.first()));
+    QCOMPARE(m_server->connectionCount(), 0);
+    QVERIFY(logText().endsWith("POP3 Error: the user name or the password holds a line break."));
 }
 
 QTEST_MAIN(TestPop3Dialogue)

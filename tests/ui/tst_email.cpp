@@ -1,5 +1,6 @@
 // The mailbox popup: its make-up, where it goes on different screens, the
-// slide-in, and the ways out of the program.
+// slide-in, and the ways out of the program. It runs on a 1024 x 768 screen,
+// the one the design's positions were made for.
 #include "core/Module1.h"
 #include "core/Twips.h"
 #include "support/TestEnvironment.h"
@@ -10,6 +11,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestEmail : public QObject
@@ -56,11 +58,11 @@ void TestEmail::madeUpAsDesigned()
     QCOMPARE(email.Exit->pixmap().size(), QSize(11, 11));
     QCOMPARE(email.lstMessages->geometry(), Twips::rect(120, 600, 2775, 1230));
 
-    const PopupPlacement::Geometry place = PopupPlacement::current();
-    QCOMPARE(email.Left(), place.mailboxLeft);
-    QCOMPARE(email.Top(), place.startTop);
-    QCOMPARE(email.pos(),
-             QPoint(Twips::toPixels(place.mailboxLeft), Twips::toPixels(place.startTop)));
+    // The design's numbers on its own screen: Left 12180, Top 11190 twips.
+    QCOMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1024, 768));
+    QCOMPARE(email.Left(), 12180.f);
+    QCOMPARE(email.Top(), 11190.f);
+    QCOMPARE(email.pos(), QPoint(812, 746));
 }
 
 void TestEmail::placementKeepsDistancesToBottomRight_data()
@@ -104,14 +106,13 @@ void TestEmail::slideStepsUpToRest()
     QCOMPARE(tops.last(), place.mailboxRestTop);
     QCOMPARE(email.Left(), place.mailboxLeft);
 
-    // Through the real procedure: shown, at rest, Left unchanged; a second
-    // slide-in only shows the window again.
+    // Through the real procedure: shown, at rest (the design's Top 8865),
+    // Left unchanged; a second slide-in only shows the window again.
     email.setTop(place.startTop);
     Module1::SlideInMailbox();
     QVERIFY(email.isVisible());
-    QCOMPARE(email.Top(), place.mailboxRestTop);
-    QCOMPARE(email.pos(),
-             QPoint(Twips::toPixels(place.mailboxLeft), Twips::toPixels(place.mailboxRestTop)));
+    QCOMPARE(email.Top(), 8865.f);
+    QCOMPARE(email.pos(), QPoint(812, 591));
     email.hide();
     Module1::SlideInMailbox();
     QVERIFY(email.isVisible());
@@ -157,5 +158,19 @@ void TestEmail::closingEndsProgram()
     QCOMPARE(TestEnvironment::exitCount(), 1);
 }
 
-QTEST_MAIN(TestEmail)
+int main(int argc, char** argv)
+{
+    // The offscreen screen is 800 x 800 unless a configuration file says otherwise.
+    QTemporaryDir dir;
+    QFile config(dir.filePath(QStringLiteral("screen.json")));
+    if (!config.open(QIODevice::WriteOnly) ||
+        config.write(R"({"screens": [{"width": 1024, "height": 768}]})") < 0)
+        qFatal("cannot write %s", qPrintable(config.fileName()));
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
+    QApplication app(argc, argv);
+    TestEmail test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_email.moc"
