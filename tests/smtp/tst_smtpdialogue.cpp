@@ -255,6 +255,45 @@ private slots:
         QCOMPARE(SmtpDialogue::dataSection(subject, text, block), data);
     }
 
+    // STARTTLS, then AUTH LOGIN (the server offers no PLAIN): no credential
+    // and no message before the connection is encrypted, EHLO again after.
+    void submissionWithStartTlsAndLogin()
+    {
+        SmtpDialogue dialogue;
+        dialogue.start(message(), SmtpDialogue::Security::StartTls, {"qbtest", "pässword"});
+        dialogue.setClientAddress("[127.0.0.1]");
+        const auto answer = [&](const QByteArray& reply) { return dialogue.dataArrived(reply); };
+        QCOMPARE(answer("220 mail.example.test ESMTP\r\n").toSend, QByteArray("EHLO [127.0.0.1]\r\n"));
+        // AUTH offered before STARTTLS is not taken.
+        QCOMPARE(answer("250-mail.example.test\r\n250-AUTH LOGIN\r\n250 STARTTLS\r\n").toSend,
+                 QByteArray("STARTTLS\r\n"));
+        const SmtpDialogue::Reaction go = answer("220 2.0.0 Ready to start TLS\r\n");
+        QVERIFY(go.startTls);
+        QVERIFY(go.toSend.isEmpty());
+        QVERIFY(answer("250 stray\r\n").outcome == Outcome::Failed); // nothing while upgrading
+
+        dialogue.start(message(), SmtpDialogue::Security::StartTls, {"qbtest", "pässword"});
+        answer("220 hi\r\n");
+        answer("250-hi\r\n250 STARTTLS\r\n");
+        QVERIFY(answer("220 go\r\n").startTls);
+        QCOMPARE(dialogue.encrypted().toSend, QByteArray("EHLO [127.0.0.1]\r\n"));
+        QCOMPARE(answer("250-hi\r\n250-AUTH=LOGIN\r\n250 8BITMIME\r\n").toSend,
+                 QByteArray("AUTH LOGIN\r\n"));
+        QCOMPARE(answer("334 VXNlcm5hbWU6\r\n").toSend, QByteArray("cWJ0ZXN0\r\n"));
+        QCOMPARE(answer("334 UGFzc3dvcmQ6\r\n").toSend, QByteArray("cMOkc3N3b3Jk\r\n"));
+        QCOMPARE(answer("235 2.7.0 Authentication successful\r\n").toSend,
+                 QByteArray("MAIL FROM:<me@example.test>\r\n"));
+        QCOMPARE(dialogue.step(), 2);
+
+        // Without STARTTLS on offer nothing more goes out.
+        dialogue.start(message(), SmtpDialogue::Security::StartTls, {"qbtest", "pw"});
+        answer("220 hi\r\n");
+        const SmtpDialogue::Reaction refused = answer("250-hi\r\n250 AUTH PLAIN\r\n");
+        QCOMPARE(refused.outcome, Outcome::Failed);
+        QVERIFY(refused.toSend.isEmpty());
+        QVERIFY(refused.close);
+    }
+
     void fieldProblems()
     {
         const QString ok = QStringLiteral("x");
