@@ -2,8 +2,13 @@
 // The protocol log of a run: every POP3 reply and command, kept as the bytes
 // that will be appended to "Debug.txt". Received data is kept exactly as it
 // arrived; other entries are UTF-8.
+//
+// Each entry is kept as the bytes it was given, shared and not copied: a
+// retrieval of many megabytes costs the log no copy of them. The text as
+// one piece is put together only when somebody reads it.
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -17,12 +22,19 @@ public:
     void log(const QString& text);
     void logBytes(const QByteArray& bytes);
 
-    const QByteArray& text() const { return m_text; }
+    // The whole log.
+    const QByteArray& text() const;
+    qsizetype size() const { return m_size; }
+    // The log from byte `offset` on.
+    QByteArray textFrom(qsizetype offset) const;
     void clear();
 
 signals:
     void appended();
 
 private:
-    QByteArray m_text;
+    QList<QByteArray> m_pieces;
+    qsizetype m_size = 0;
+    mutable QByteArray m_joined; // text(), while no entry came after it
+    mutable bool m_joinedValid = true;
 };

@@ -98,7 +98,10 @@ void MailConnection::open(const ServerAddress& address, Security security)
     m_security = security;
     m_refusal.clear();
     m_open = true;
-    m_socket->setSslConfiguration(verifyingConfiguration());
+    // A plain connection never touches the trust store, whose loading is
+    // costly.
+    if (security != Security::Plain)
+        m_socket->setSslConfiguration(verifyingConfiguration());
     if (security == Security::Tls)
         m_socket->connectToHostEncrypted(address.host, address.port);
     else

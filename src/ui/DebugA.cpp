@@ -38,16 +38,15 @@ void DebugA::showEvent(QShowEvent* event)
 void DebugA::refresh()
 {
     m_refreshQueued = false;
-    const QByteArray& text = m_log.text();
-    if (text.size() < m_shown) { // the log was cleared
+    if (m_log.size() < m_shown) { // the log was cleared
         Debug->clear();
         m_shown = 0;
     }
-    if (text.size() == m_shown)
+    if (m_log.size() == m_shown)
         return;
-    QString added = QString::fromUtf8(text.constData() + m_shown, text.size() - m_shown);
+    QString added = QString::fromUtf8(m_log.textFrom(m_shown));
     added.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    m_shown = text.size();
+    m_shown = m_log.size();
     QTextCursor cursor(Debug->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(added);
