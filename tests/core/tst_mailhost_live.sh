@@ -145,7 +145,12 @@ grep -q "port 995 is held by PID(s) $holder" <<<"$out" || fail "refusal does not
 kill -0 "$holder" || fail "the holder of port 995 was stopped"
 kill "$holder"
 wait "$holder" 2>/dev/null || true
+# Started under a caller's lock, the daemon does not keep that lock held.
+exec 8>"$work/lock"
+flock 8
 mailhost start-pop3
+exec 8>&-
+flock -n "$work/lock" true || fail "Dovecot holds its caller's lock"
 
 mailhost clear
 [ "$(mailhost count)" = 0 ] || fail "clear left messages"
