@@ -16,6 +16,7 @@ QByteArray EncodedAttachment;
 MessageTable MessageSubjects;
 MessageTable MessageRecipients;
 MessageTable MessageBodies;
+std::array<QByteArray, MessageTableSize> MessageSources;
 QPointer<MainForm> Viewer;
 
 void ResetState()
@@ -31,6 +32,7 @@ void ResetState()
     MessageSubjects = {};
     MessageRecipients = {};
     MessageBodies = {};
+    MessageSources = {};
     Viewer = nullptr;
 }
 

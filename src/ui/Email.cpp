@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/Module1.h"
 #include "core/Twips.h"
+#include "pop3/MessageStore.h"
 #include "ui/Controls.h"
 #include "ui/MainForm.h"
 #include "ui/PictureButton.h"
@@ -155,13 +156,8 @@ void Email::runActions(const Pop3Actions& actions)
             Module1::Log(action.text);
             break;
         case Pop3Action::Kind::Store:
-            if (action.index >= 0 && action.index < Module1::MessageTableSize) {
-                Pop3Session::StoredMessage message = Pop3Session::extractMessage(action.bytes);
-                Module1::MessageBodies[action.index] = std::move(message.body);
-                Module1::MessageRecipients[action.index] = std::move(message.recipient);
-                Module1::MessageSubjects[action.index] = message.subject;
-                lstMessages->addItem(message.subject);
-            }
+            if (action.index >= 0 && action.index < Module1::MessageTableSize)
+                lstMessages->addItem(Module1::storeRetrievedMessage(action.index, action.bytes));
             break;
         case Pop3Action::Kind::SlideIn:
             Module1::SlideInMailbox();
