@@ -14,6 +14,7 @@ QByteArray EncodedAttachment;
 MessageTable MessageSubjects;
 MessageTable MessageRecipients;
 MessageTable MessageBodies;
+std::array<QByteArray, MessageTableSize> MessageSources;
 
 void ResetState()
 {
@@ -28,6 +29,7 @@ void ResetState()
     MessageSubjects = {};
     MessageRecipients = {};
     MessageBodies = {};
+    MessageSources = {};
 }
 
 } // namespace Module1

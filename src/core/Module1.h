@@ -36,6 +36,9 @@ extern QByteArray EncodedAttachment; // the uuencoded block of the attachment, o
 extern MessageTable MessageSubjects;
 extern MessageTable MessageRecipients; // the "to:" value, trimmed
 extern MessageTable MessageBodies;
+// Beside the tables, in step with them: each message's RETR reply as it came
+// in, decoded for display only when it is shown.
+extern std::array<QByteArray, MessageTableSize> MessageSources;
 
 extern QPointer<MainForm> Viewer; // the viewer most recently opened
 

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Module1.h"
+#include "pop3/MessageStore.h"
 
 #include <QCoreApplication>
 
@@ -114,11 +115,7 @@ void Pop3Client::storeMessage(int index, const QByteArray& reply)
 {
     if (index < 0 || index >= Module1::MessageTableSize)
         return;
-    Pop3Session::StoredMessage message = Pop3Session::extractMessage(reply);
-    Module1::MessageBodies[index] = std::move(message.body);
-    Module1::MessageRecipients[index] = std::move(message.recipient);
-    Module1::MessageSubjects[index] = message.subject;
-    emit messageStored(index, message.subject);
+    emit messageStored(index, Module1::storeRetrievedMessage(index, reply));
 }
 
 void Pop3Client::connectionFailed(const QString& reason)

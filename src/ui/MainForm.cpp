@@ -2,6 +2,7 @@
 
 #include "core/Module1.h"
 #include "core/Twips.h"
+#include "pop3/MessageStore.h"
 #include "ui/Controls.h"
 #include "ui/Email.h"
 #include "ui/PictureButton.h"
@@ -28,6 +29,19 @@ QLabel* cyanLabel(const QString& caption, QWidget* parent)
     cyan.setColor(QPalette::Window, QColor(128, 255, 255));
     label->setPalette(cyan);
     return label;
+}
+
+// "report.pdf (12 KB)".
+QString nameAndSize(const Mime::Attachment& file)
+{
+    QString size;
+    if (file.size < 1024)
+        size = QStringLiteral("%1 bytes").arg(file.size);
+    else if (file.size < 1024 * 1024)
+        size = QStringLiteral("%1 KB").arg((file.size + 512) / 1024);
+    else
+        size = QStringLiteral("%1 MB").arg(double(file.size) / (1024 * 1024), 0, 'f', 1);
+    return QStringLiteral("%1 (%2)").arg(file.name, size);
 }
 
 } // namespace
@@ -75,6 +89,12 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent)
     Twips::place(Label1, 120, 120, 405, 255);
     Label1->adjustSize();
 
+    lblAttachments = new QLabel(this);
+    lblAttachments->setObjectName(QStringLiteral("lblAttachments"));
+    lblAttachments->setTextFormat(Qt::PlainText);
+    Twips::place(lblAttachments, 120, 2415, 3375, 255);
+    lblAttachments->hide();
+
     // Beside the mailbox window, starting as low as it does.
     m_left = Email::instance().Left() - 3630;
     m_top = PopupPlacement::current().startTop;
@@ -104,17 +124,33 @@ void MainForm::paintEvent(QPaintEvent* event)
 
 void MainForm::Form_Load(int index)
 {
-    txtSender->setText(Module1::MessageRecipients[index]);
-    txtSubject->setText(Module1::MessageSubjects[index]);
+    Mime::DisplayedMessage message = Module1::displayedMessage(index);
+    txtSender->setText(message.from);
+    txtSubject->setText(message.subject);
+    QStringList names;
+    for (const Mime::Attachment& file : message.attachments)
+        names << nameAndSize(file);
+    showAttachments(names);
 
     // The box gets the body once, already cut: a long attachment is never
     // laid out only to be dropped.
-    m_body = ViewerBody::withoutAttachment(Module1::MessageBodies[index]);
+    m_body = ViewerBody::withoutAttachment(message.body);
+    message.body.clear();
     QString shown = m_body;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     txtMessage->setPlainText(shown);
 
     Module1::SlideInViewer(*this);
+}
+
+void MainForm::showAttachments(const QStringList& names)
+{
+    const QString line = QStringLiteral("Attached: ") + names.join(QStringLiteral(", "));
+    lblAttachments->setVisible(!names.isEmpty());
+    lblAttachments->setToolTip(names.join(QLatin1Char('\n')));
+    lblAttachments->setText(
+        lblAttachments->fontMetrics().elidedText(line, Qt::ElideRight, lblAttachments->width()));
+    Twips::place(txtMessage, 600, 960, 2895, names.isEmpty() ? 1695 : 1425);
 }
 
 void MainForm::Command1_Click()

@@ -26,8 +26,12 @@ public:
     QLabel* txtSubject = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* Label1 = nullptr;
+    // Under the body: the attached files by name and size, shown only when
+    // the message has any (the body box is shorter then).
+    QLabel* lblAttachments = nullptr;
 
-    // Fills the viewer from the message tables at `index`, cuts the body,
+    // Fills the viewer from the message at `index` (decoded for display
+    // beside the message tables), cuts the body,
     // slides it (hidden) level with the mailbox window and shows it.
     void Form_Load(int index);
 
@@ -50,6 +54,7 @@ protected:
 
 private:
     friend void SlideInViewerSteps(MainForm& viewer);
+    void showAttachments(const QStringList& names);
     QString m_body;
     float m_left = 0;
     float m_top = 0;

@@ -122,7 +122,10 @@ void TestMainForm::opensOnSelectedRow()
     QCOMPARE(viewer->size(), QSize(Twips::toPixels(3630), Twips::toPixels(2775)));
     QCOMPARE(viewer->Command1->text(), QStringLiteral("Reply"));
     QCOMPARE(viewer->Command1->geometry(), Twips::rect(2880, 600, 615, 255));
-    QCOMPARE(viewer->txtMessage->geometry(), Twips::rect(600, 960, 2895, 1695));
+    // The uuencoded block is named under a shorter body box.
+    QCOMPARE(viewer->txtMessage->geometry(), Twips::rect(600, 960, 2895, 1425));
+    QVERIFY(viewer->lblAttachments->isVisible());
+    QCOMPARE(viewer->lblAttachments->text(), QStringLiteral("Attached: f.bin (3 bytes)"));
     QCOMPARE(viewer->Exit->pixmap().size(), QSize(11, 11));
 }
 
