@@ -1,6 +1,7 @@
 // The SMTP dialogue fed arbitrary server replies in arbitrary pieces. Nothing
 // it writes may hold a bare CR or LF, a lone "." line may only end the data,
-// and after the send has ended nothing more is written.
+// and after the send has ended nothing more is written. In the STARTTLS
+// dialogue no credential and no mail command goes out before encryption.
 
 #include "FuzzInput.h"
 #include "smtp/SmtpDialogue.h"
@@ -30,6 +31,12 @@ void checkLineEnds(const QByteArray& sent)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    // The first byte picks the dialogue.
+    using Security = SmtpDialogue::Security;
+    const Security security = size == 0          ? Security::Plain
+                              : data[0] % 3 == 1 ? Security::Tls
+                              : data[0] % 3 == 2 ? Security::StartTls
+                                                 : Security::Plain;
     SmtpDialogue dialogue;
     SmtpDialogue::Message message;
     message.sender = QStringLiteral("ann@example.test");
@@ -37,16 +44,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     message.subject = QStringLiteral("Hi");
     message.text = QStringLiteral(".\r\n..two\nline\r.\r\n");
     message.attachment = QByteArrayLiteral("begin 664 a\n.86)C\n \nend\n");
-    dialogue.start(message);
+    dialogue.start(message, security, {QStringLiteral("ann"), QStringLiteral("pw")});
 
     QByteArray sent;
     bool ended = false;
     bool sentOutcome = false;
+    bool encrypted = false;
     for (QByteArrayView piece : piecesOf(data, size)) {
         const SmtpDialogue::Reaction reaction = dialogue.dataArrived(piece);
         if (ended)
             check(reaction.toSend.isEmpty() && !reaction.close);
         sent += reaction.toSend;
+        if (reaction.startData)
+            sent += dialogue.dataWriter().all();
+        if (security == Security::StartTls && !encrypted)
+            check(!sent.contains("AUTH") && !sent.contains("MAIL FROM"));
+        if (reaction.startTls) {
+            encrypted = true;
+            sent += dialogue.encrypted().toSend;
+        }
         if (reaction.outcome != SmtpDialogue::Outcome::Running) {
             check(reaction.close);
             ended = true;
