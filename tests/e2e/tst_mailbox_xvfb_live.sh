@@ -15,9 +15,13 @@ bash "$QB_MAILHOST" status >/dev/null 2>&1 || qb_prerequisite_missing "the mail 
 shots="${QB_MAILBOX_SCREENSHOTS:-$work/shots}"
 mkdir -p "$shots"
 
-# Two messages, the second with a uuencoded block the viewer cuts off.
+# Two messages: an HTML-only MIME one with an encoded subject ("Grüße aus
+# Köln"), and one with a uuencoded block the viewer cuts off.
 bash "$QB_MAILHOST" clear
-printf 'Subject: First message\nTo: Ann <ann@example.test>\n\nHello Ann.\n' >"$work/m1.eml"
+printf '%s\n' 'Subject: =?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?=' 'From: =?UTF-8?Q?J=C3=B6rg_Bauer?= <jb@example.de>' \
+    'To: Ann <ann@example.test>' 'MIME-Version: 1.0' 'Content-Type: text/html; charset=UTF-8' '' \
+    '<html><body><p>Hallo Ann,</p><p>wir sehen uns am <b>Freitag</b>.<br>Bis dann!</p></body></html>' \
+    >"$work/m1.eml"
 printf 'Subject: With a file\nTo: bob@example.test\n\nSee the file.\nbegin 664 a.txt\n#86)C\n`\nend\n' >"$work/m2.eml"
 bash "$QB_MAILHOST" add "$work/m1.eml" "$work/m2.eml"
 
