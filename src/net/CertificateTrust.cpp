@@ -8,17 +8,53 @@
 namespace
 {
 const QString Section = QStringLiteral("Certificates");
+
+QString firstOr(const QStringList& values, const QString& fallback)
+{
+    return values.isEmpty() ? fallback : values.first();
+}
+
+QString dayOf(const QDateTime& time)
+{
+    return time.isValid() ? time.toUTC().toString(QStringLiteral("d MMMM yyyy")) : QStringLiteral("?");
+}
+
 } // namespace
+
+void CertificateQuestion::describe(const QSslCertificate& certificate)
+{
+    names.clear();
+    const QString subject = firstOr(certificate.subjectInfo(QSslCertificate::CommonName), QString());
+    if (!subject.isEmpty())
+        names << subject;
+    const auto alternatives = certificate.subjectAlternativeNames();
+    for (auto it = alternatives.cbegin(); it != alternatives.cend(); ++it) {
+        if (!names.contains(it.value()))
+            names << it.value();
+    }
+    issuer = firstOr(certificate.issuerInfo(QSslCertificate::CommonName),
+                     firstOr(certificate.issuerInfo(QSslCertificate::Organization),
+                             QStringLiteral("an unnamed issuer")));
+    validFrom = certificate.effectiveDate();
+    validUntil = certificate.expiryDate();
+}
 
 QString CertificateQuestion::text() const
 {
-    QString lead = changed ? QStringLiteral("The certificate of %1 has changed since you "
-                                            "trusted it, and the new one is not trusted: %2.")
-                           : QStringLiteral("The certificate of %1 is not trusted: %2.");
+    const QString lead = changed ? QStringLiteral("The certificate of %1 has changed since you "
+                                                  "trusted it, and the new one is not trusted: %2.")
+                                 : QStringLiteral("The certificate of %1 is not trusted: %2.");
+    const QString host = server.left(server.lastIndexOf(QLatin1Char(':')));
     return lead.arg(server, reasons.join(QStringLiteral("; "))) +
-           QStringLiteral("\n\nSHA-256 fingerprint:\n") + fingerprint +
-           QStringLiteral("\n\nTrust this certificate for this server? Answer No unless the "
-                          "fingerprint is the one your mail provider publishes.");
+           QStringLiteral("\n\nIt names: %1\nIssued by: %2\nValid from %3 until %4\n")
+               .arg(names.isEmpty() ? QStringLiteral("nobody") : names.join(QStringLiteral(", ")),
+                    issuer, dayOf(validFrom), dayOf(validUntil)) +
+           QStringLiteral("\nSHA-256 fingerprint:\n") + fingerprint +
+           QStringLiteral("\n\nCompare it with the value your mail provider publishes, or with "
+                          "what \"openssl s_client -connect %1\" shows on a network you trust.\n\n"
+                          "Trust this certificate for %2? Answer No unless the fingerprint is "
+                          "the same.")
+               .arg(server, host);
 }
 
 namespace CertificateTrust
@@ -29,15 +65,17 @@ QString fingerprint(const QSslCertificate& certificate)
     return QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
 }
 
-QString kept(const QString& server)
+QString kept(const QString& host, const QString& server)
 {
-    return SettingsStore::forThisProgram().GetSetting(Section, server, QString());
+    const SettingsStore store = SettingsStore::forThisProgram();
+    const QString forHost = store.GetSetting(Section, host.toLower(), QString());
+    return forHost.isEmpty() ? store.GetSetting(Section, server, QString()) : forHost;
 }
 
-bool keep(const QString& server, const QString& fingerprint)
+bool keep(const QString& host, const QString& fingerprint)
 {
     SettingsStore store = SettingsStore::forThisProgram();
-    return store.SaveSetting(Section, server, fingerprint);
+    return store.SaveSetting(Section, host.toLower(), fingerprint);
 }
 
 } // namespace CertificateTrust

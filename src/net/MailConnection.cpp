@@ -8,6 +8,8 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
+#include <utility>
+
 namespace
 {
 
@@ -30,6 +32,20 @@ QSslConfiguration verifyingConfiguration()
     return configuration;
 }
 
+// Names in a certificate hold what a server chose to put there: "another
+// name" lists a few, never a screenful.
+QString namesIn(const QSslCertificate& certificate)
+{
+    QStringList names = certificate.subjectAlternativeNames().values();
+    if (names.isEmpty())
+        names = certificate.subjectInfo(QSslCertificate::CommonName);
+    const qsizetype total = names.size();
+    names = names.mid(0, 5);
+    if (total > names.size())
+        names << QStringLiteral("and %1 more").arg(total - names.size());
+    return names.join(QStringLiteral(", "));
+}
+
 QString reasonFor(const QSslError& error)
 {
     switch (error.error()) {
@@ -38,8 +54,7 @@ QString reasonFor(const QSslError& error)
     case QSslError::CertificateNotYetValid:
         return QStringLiteral("it is not valid yet");
     case QSslError::HostNameMismatch:
-        return QStringLiteral("it was issued for another name (%1)")
-            .arg(error.certificate().subjectAlternativeNames().values().join(QStringLiteral(", ")));
+        return QStringLiteral("it was issued for another name (%1)").arg(namesIn(error.certificate()));
     case QSslError::SelfSignedCertificate:
     case QSslError::SelfSignedCertificateInChain:
         return QStringLiteral("it is self-signed");
@@ -53,30 +68,57 @@ QString reasonFor(const QSslError& error)
     }
 }
 
+// A server given as an IP address is named by an IP address entry of its
+// certificate, and by nothing else: not by its common name, nor by a DNS
+// entry that happens to hold the same text.
+bool namesAddress(const QSslCertificate& certificate, const QHostAddress& address)
+{
+    const auto entries = certificate.subjectAlternativeNames().values(QSsl::IpAddressEntry);
+    for (const QString& entry : entries) {
+        if (QHostAddress(entry).isEqual(address, QHostAddress::ConvertV4MappedToIPv4))
+            return true;
+    }
+    return false;
+}
+
+quint64 nextTicket()
+{
+    static quint64 last = 0;
+    return ++last;
+}
+
 } // namespace
 
-MailConnection::MailConnection(QObject* parent) : QObject(parent), m_socket(new QSslSocket(this))
+MailConnection::MailConnection(QObject* parent) : QObject(parent)
 {
-    m_socket->setObjectName(QStringLiteral("socket"));
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (m_open)
             emit timedOut();
     });
+    newSocket();
+}
+
+void MailConnection::newSocket()
+{
+    if (m_socket) {
+        disconnect(m_socket, nullptr, this, nullptr);
+        m_socket->abort();
+        m_socket->deleteLater();
+    }
+    m_socket = new QSslSocket(this);
+    m_socket->setObjectName(QStringLiteral("socket"));
+    // An untrusted certificate holds the handshake until the user answers.
+    m_socket->setPauseMode(QAbstractSocket::PauseOnSslErrors);
     connect(m_socket, &QSslSocket::connected, this, [this] {
         if (m_open && m_security != Security::Tls)
             emit ready();
     });
-    connect(m_socket, &QSslSocket::encrypted, this, [this] {
-        if (!m_open)
-            return;
-        if (m_security == Security::Tls)
-            emit ready();
-        else
-            emit upgraded();
-    });
+    connect(m_socket, &QSslSocket::encrypted, this, &MailConnection::onEncrypted);
     connect(m_socket, &QSslSocket::readyRead, this, [this] {
-        if (m_open)
+        // While a question about the certificate is open, what the server
+        // says waits in the socket.
+        if (m_open && m_ticket == 0)
             emit dataArrived();
     });
     // Encrypted data is handed to the network after the plain text was
@@ -94,9 +136,10 @@ MailConnection::MailConnection(QObject* parent) : QObject(parent), m_socket(new 
 void MailConnection::open(const ServerAddress& address, Security security)
 {
     end();
+    newSocket();
     m_address = address;
     m_security = security;
-    m_refusal.clear();
+    m_settled = false;
     m_open = true;
     // A plain connection never touches the trust store, whose loading is
     // costly.
@@ -119,6 +162,12 @@ void MailConnection::end()
     m_open = false;
     m_timer.stop();
     m_socket->abort();
+    if (m_ticket != 0) {
+        const quint64 ticket = m_ticket;
+        m_ticket = 0;
+        m_questionErrors.clear();
+        emit questionWithdrawn(ticket);
+    }
 }
 
 void MailConnection::write(const QByteArray& bytes)
@@ -175,18 +224,26 @@ void MailConnection::onError()
     if (!m_open)
         return;
     // Data that came in just before the connection went is still a reply.
-    if (m_socket->bytesAvailable() > 0)
+    if (m_socket->bytesAvailable() > 0 && m_ticket == 0)
         emit dataArrived();
     if (!m_open)
         return;
     const QAbstractSocket::SocketError error = m_socket->error();
-    const bool tls = !m_refusal.isEmpty() || error == QAbstractSocket::SslHandshakeFailedError ||
+    const bool tls = error == QAbstractSocket::SslHandshakeFailedError ||
                      error == QAbstractSocket::SslInternalError ||
                      error == QAbstractSocket::SslInvalidUserDataError;
-    const QString reason = m_refusal.isEmpty() ? m_socket->errorString() : m_refusal;
+    QString reason = m_socket->errorString();
+    // Each reason is a sentence of its own: the windows put more after it.
+    if (!reason.endsWith(QLatin1Char('.')))
+        reason += QLatin1Char('.');
+    fail(reason, WinsockError::number(error), tls);
+}
+
+void MailConnection::fail(const QString& reason, int winsock, bool tls)
+{
     m_lastError = reason;
     end();
-    emit failed(reason, WinsockError::number(error), tls);
+    emit failed(reason, winsock, tls);
 }
 
 void MailConnection::onSslErrors(const QList<QSslError>& errors)
@@ -194,43 +251,114 @@ void MailConnection::onSslErrors(const QList<QSslError>& errors)
     if (!m_open)
         return;
     const QSslCertificate certificate = m_socket->peerCertificate();
-    const QString server = m_address.key();
     if (certificate.isNull()) {
-        m_refusal = QStringLiteral("%1 showed no certificate.").arg(server);
-        return; // the handshake fails when this returns
-    }
-    const QString fingerprint = CertificateTrust::fingerprint(certificate);
-    const QString kept = CertificateTrust::kept(server);
-    if (!kept.isEmpty() && kept == fingerprint) {
-        m_socket->ignoreSslErrors(errors);
+        refuseCertificate(QStringLiteral("%1 showed no certificate.").arg(m_address.key()));
         return;
     }
-
     CertificateQuestion question;
-    question.server = server;
     for (const QSslError& error : errors) {
         const QString reason = reasonFor(error);
         if (!question.reasons.contains(reason))
             question.reasons << reason;
     }
-    question.fingerprint = fingerprint;
-    question.changed = !kept.isEmpty();
+    const QHostAddress literal(m_address.host);
+    if (!literal.isNull() && !namesAddress(certificate, literal)) {
+        const QString reason = reasonFor(QSslError(QSslError::HostNameMismatch, certificate));
+        if (!question.reasons.contains(reason))
+            question.reasons << reason;
+    }
+    ask(question, errors);
+}
 
-    // The user may take a while: that is no silence of the server's.
-    const bool timing = m_timer.isActive();
-    const int interval = m_timer.interval();
-    m_timer.stop();
-    const bool trusted = m_prompt && m_prompt(question);
+void MailConnection::onEncrypted()
+{
     if (!m_open)
-        return; // ended while the question was open
-    if (timing)
-        m_timer.start(interval);
-    if (trusted) {
-        CertificateTrust::keep(server, fingerprint);
-        m_socket->ignoreSslErrors(errors);
+        return;
+    const QHostAddress literal(m_address.host);
+    if (!m_settled && !literal.isNull() && !namesAddress(m_socket->peerCertificate(), literal)) {
+        // Verified by a trusted issuer, but for another name than this
+        // address. Nothing has been sent yet, and nothing is until the user
+        // answers.
+        const QSslCertificate certificate = m_socket->peerCertificate();
+        CertificateQuestion question;
+        question.reasons << reasonFor(QSslError(QSslError::HostNameMismatch, certificate));
+        ask(question, {});
         return;
     }
-    m_refusal = QStringLiteral("The certificate of %1 is not trusted (%2); the connection "
-                               "was closed.")
-                    .arg(server, question.reasons.join(QStringLiteral("; ")));
+    m_settled = true;
+    handOver();
+}
+
+void MailConnection::handOver()
+{
+    if (m_security == Security::Tls)
+        emit ready();
+    else
+        emit upgraded();
+    if (m_open && m_ticket == 0 && m_socket->bytesAvailable() > 0)
+        emit dataArrived();
+}
+
+void MailConnection::ask(CertificateQuestion question, const QList<QSslError>& errors)
+{
+    const QSslCertificate certificate = m_socket->peerCertificate();
+    question.server = m_address.key();
+    question.fingerprint = CertificateTrust::fingerprint(certificate);
+    const QString kept = CertificateTrust::kept(m_address.host, question.server);
+    m_handshakeDone = m_socket->isEncrypted();
+    if (!kept.isEmpty() && kept == question.fingerprint) {
+        m_settled = true;
+        if (m_handshakeDone)
+            handOver();
+        else
+            m_socket->ignoreSslErrors(errors); // the handshake goes on
+        return;
+    }
+    question.changed = !kept.isEmpty();
+    question.describe(certificate);
+    if (!m_asks) {
+        refuseCertificate(
+            QStringLiteral("The certificate of %1 is not trusted (%2); nobody was asked, and "
+                           "the connection was closed.")
+                .arg(question.server, question.reasons.join(QStringLiteral("; "))));
+        return;
+    }
+
+    // The user may take a while: that is no silence of the server's.
+    m_timing = m_timer.isActive();
+    m_timer.stop();
+    m_ticket = nextTicket();
+    m_questionErrors = errors;
+    question.ticket = m_ticket;
+    m_refusal = QStringLiteral("The certificate of %1 is not trusted (%2); the connection was "
+                               "closed.")
+                    .arg(question.server, question.reasons.join(QStringLiteral("; ")));
+    emit certificateQuestion(question);
+}
+
+void MailConnection::answerCertificate(quint64 ticket, bool trust)
+{
+    if (!m_open || ticket == 0 || ticket != m_ticket)
+        return; // the connection it was asked for has gone
+    m_ticket = 0;
+    const QList<QSslError> errors = std::exchange(m_questionErrors, {});
+    if (!trust) {
+        refuseCertificate(m_refusal);
+        return;
+    }
+    CertificateTrust::keep(m_address.host, CertificateTrust::fingerprint(m_socket->peerCertificate()));
+    m_settled = true;
+    if (m_timing)
+        m_timer.start();
+    if (m_handshakeDone) {
+        handOver();
+    } else {
+        m_socket->ignoreSslErrors(errors);
+        m_socket->resume();
+    }
+}
+
+void MailConnection::refuseCertificate(const QString& reason)
+{
+    fail(reason, WinsockError::number(QAbstractSocket::SslHandshakeFailedError), true);
 }

@@ -2,9 +2,16 @@
 // One connection to a mail server, for both dialogues: plain, TLS from the
 // first byte, or plain and then upgraded by STARTTLS. Certificates are
 // verified against the system's trust store (and the file named by
-// SSL_CERT_FILE), with the server's name checked; one that is not trusted is
-// put to the user through the trust prompt, and a "yes" is kept for that
-// server. No switch turns the verification off.
+// SSL_CERT_FILE), with the server's name checked (a server given as an IP
+// address must be named by an IP address entry of the certificate). One that
+// is not trusted is put to the user as a question, without blocking: the
+// handshake waits, and the answer is taken only for the connection it was
+// asked for. A "yes" is kept for that host. No switch turns the verification
+// off.
+//
+// Every open() gets a fresh socket, so that no decision about one server's
+// certificate outlives its connection. Nothing is handed to the owner, and
+// so nothing is sent, before the certificate is settled.
 //
 // The connection also holds the idle time-out, and turns the socket's errors
 // into texts for the windows. Once it has been ended by its owner, nothing
@@ -20,8 +27,6 @@
 #include <QString>
 #include <QTimer>
 
-#include <functional>
-
 class QSslSocket;
 class QHostAddress;
 
@@ -30,8 +35,6 @@ class MailConnection : public QObject
     Q_OBJECT
 public:
     enum class Security { Plain, Tls, StartTls };
-    // Asked when a certificate is not trusted; true trusts it for the server.
-    using TrustPrompt = std::function<bool(const CertificateQuestion&)>;
 
     explicit MailConnection(QObject* parent = nullptr);
 
@@ -58,7 +61,12 @@ public:
     // The EHLO argument: this end's address as an address literal.
     QString localAddressLiteral() const;
 
-    void setTrustPrompt(TrustPrompt prompt) { m_prompt = std::move(prompt); }
+    // Whether an untrusted certificate is put to the user (the default) or
+    // refused at once, as a check nobody asked for must do.
+    void setAsksAboutCertificates(bool asks) { m_asks = asks; }
+    // The user's answer to the question with this ticket. An answer for a
+    // connection that has gone since, or for another question, is dropped.
+    void answerCertificate(quint64 ticket, bool trust);
 
     // The idle time-out: timedOut() after ms without a restart.
     void startTimer(int ms);
@@ -77,17 +85,38 @@ signals:
     // the secure connection (handshake, certificate) from the others.
     void failed(const QString& reason, int winsock, bool tls);
     void timedOut();
+    // A certificate is not trusted: answerCertificate(question.ticket, ...)
+    // lets the connection go on or ends it.
+    void certificateQuestion(const CertificateQuestion& question);
+    // The connection the question was about has ended: it needs no answer.
+    void questionWithdrawn(quint64 ticket);
 
 private:
+    void newSocket();
     void onError();
     void onSslErrors(const QList<QSslError>& errors);
+    void onEncrypted();
+    void handOver();
+    void ask(CertificateQuestion question, const QList<QSslError>& errors);
+    void refuseCertificate(const QString& reason);
+    void fail(const QString& reason, int winsock, bool tls);
 
-    QSslSocket* m_socket;
+    QSslSocket* m_socket = nullptr;
     QTimer m_timer;
     ServerAddress m_address;
     Security m_security = Security::Plain;
-    TrustPrompt m_prompt;
-    QString m_refusal; // why the handshake was given up, when we gave it up
+    bool m_asks = true;
     QString m_lastError;
     bool m_open = false;
+    // The certificate of this connection was trusted (verified, kept or
+    // answered Yes): nothing more is asked about it.
+    bool m_settled = false;
+    // The question open for this connection: its ticket (0 for none), the
+    // errors a Yes ignores (empty when the handshake is already done), and
+    // whether the idle timer ran when it was asked.
+    quint64 m_ticket = 0;
+    QList<QSslError> m_questionErrors;
+    bool m_handshakeDone = false;
+    bool m_timing = false;
+    QString m_refusal; // what a No fails the connection with
 };

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Module1.h"
+#include "net/PlainTextConsent.h"
 #include "pop3/MessageStore.h"
 
 #include <QCoreApplication>
@@ -45,12 +46,47 @@ void Pop3Client::start(Pop3Session::Mode mode, const QString& server, const QStr
         return;
     }
 
+    const bool tls = address->portGiven && address->port == Pop3sPort;
+    if (!tls && !unencryptedAllowed(address->host))
+        return;
+
     m_session.start(mode, user, password);
     ++m_generation;
-    const bool tls = address->portGiven && address->port == Pop3sPort;
     m_connection.open(*address, tls ? MailConnection::Security::Tls
                                     : MailConnection::Security::Plain);
     m_connection.startTimer(m_idleTimeoutMs);
+}
+
+bool Pop3Client::unencryptedAllowed(const QString& host)
+{
+    const QString protocol = QStringLiteral("POP3");
+    if (PlainTextConsent::allowed(protocol, host))
+        return true;
+    if (!m_consent) {
+        const QString why = QStringLiteral("the password for %1 would be sent unencrypted, and "
+                                           "nobody was asked.")
+                                .arg(host);
+        Module1::Log(QStringLiteral("POP3 Error: ") + why);
+        emit refused(why);
+        return false;
+    }
+    // The box lets events run: a session started meanwhile is the one that
+    // counts.
+    const int generation = m_generation;
+    const bool yes = m_consent(QStringLiteral("The password for %1 would be sent unencrypted. "
+                                              "Most providers offer POP3 over TLS on port 995: "
+                                              "write %1:995 in Options. Send it unencrypted "
+                                              "anyway?")
+                                   .arg(host));
+    if (generation != m_generation)
+        return false;
+    if (!yes) {
+        Module1::Log(QStringLiteral("POP3 Error: the password for %1 was not sent unencrypted.")
+                         .arg(host));
+        return false;
+    }
+    PlainTextConsent::allow(protocol, host);
+    return true;
 }
 
 void Pop3Client::endSession()

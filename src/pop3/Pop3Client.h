@@ -10,6 +10,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class Pop3Client : public QObject
 {
     Q_OBJECT
@@ -20,7 +22,15 @@ public:
     // fails.
     static constexpr int IdleTimeoutMs = 60000;
 
+    // Asked before a password would go unencrypted to another machine;
+    // true sends it anyway.
+    using ConsentPrompt = std::function<bool(const QString& question)>;
+
     explicit Pop3Client(QObject* parent = nullptr);
+
+    // Without a prompt, such a session is refused: a check nobody asked
+    // for never asks.
+    void setConsentPrompt(ConsentPrompt prompt) { m_consent = std::move(prompt); }
 
     // Ends any session still running and starts a new one. A server text
     // that names no usable server, or account values that cannot go on the
@@ -48,9 +58,11 @@ private:
     void storeMessage(int index, const QByteArray& reply);
     void connectionFailed(const QString& reason);
     void endSession();
+    bool unencryptedAllowed(const QString& host);
 
     MailConnection m_connection;
     Pop3Session m_session;
     int m_idleTimeoutMs = IdleTimeoutMs;
     int m_generation = 0; // changes whenever a session starts or ends
+    ConsentPrompt m_consent;
 };

@@ -71,6 +71,7 @@ void Pop3Session::start(Mode mode, const QString& user, const QString& password)
     m_password = password;
     m_running = true;
     m_step = Greeting;
+    m_firstToFetch = 0;
     m_lastToFetch = 0;
     m_deleCount = 0;
     m_closingReplies = 0;
@@ -222,7 +223,7 @@ Pop3Actions Pop3Session::closingReply(const QByteArray& reply)
     return endAfterQuit(out);
 }
 
-bool Pop3Session::parseStatCount(const QByteArray& reply, qint16* count)
+bool Pop3Session::parseStatCount(const QByteArray& reply, int* count)
 {
     // "+OK 3 4711": the count runs from the 5th character to the next space
     // (or the line end).
@@ -240,7 +241,7 @@ bool Pop3Session::parseStatCount(const QByteArray& reply, qint16* count)
             return false;
     }
     bool ok = false;
-    const short value = digits.toShort(&ok);
+    const int value = digits.toInt(&ok);
     if (!ok)
         return false;
     *count = value;
@@ -249,7 +250,7 @@ bool Pop3Session::parseStatCount(const QByteArray& reply, qint16* count)
 
 Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
 {
-    qint16 count = 0;
+    int count = 0;
     if (!parseStatCount(reply, &count))
         return fail(reply);
     m_messageCount = count;
@@ -276,27 +277,34 @@ Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
         return out;
     }
     m_step = RetrReply;
-    m_lastToFetch = qMin<int>(count, MaxMessages);
-    m_currentMessage = 1;
+    m_firstToFetch = qMax(1, count - MaxMessages + 1);
+    m_lastToFetch = count;
+    m_currentMessage = m_firstToFetch;
     // Whatever already followed the STAT reply is the start of the RETR reply.
     m_scanFrom = 0;
     m_statusEnd = -1;
-    sendAndLog(out, "RETR 1", QStringLiteral("RETR 1"));
+    const QByteArray number = QByteArray::number(m_currentMessage);
+    sendAndLog(out, "RETR " + number, QStringLiteral("RETR ") + QString::fromLatin1(number));
     return out;
 }
 
-void Pop3Session::reserveForMessage(qsizetype lineEnd)
+void Pop3Session::prepareForMessage(qsizetype lineEnd)
 {
-    // "+OK 1048576 octets": room for the whole reply at once.
+    // "+OK 1048576 octets": room for the whole reply at once, and a limit
+    // past which it is no message.
+    m_messageLimit = MaxMessageBytes;
     if (!m_receiveBuffer.startsWith("+OK "))
         return;
     qsizetype i = 4;
     qsizetype octets = 0;
     while (i < lineEnd && m_receiveBuffer[i] >= '0' && m_receiveBuffer[i] <= '9' &&
-           octets < MaxReservation) {
+           octets < MaxMessageBytes) {
         octets = octets * 10 + (m_receiveBuffer[i] - '0');
         ++i;
     }
+    if (i == 4)
+        return;
+    m_messageLimit = qMin(MaxMessageBytes, lineEnd + 1 + 2 * octets + MessageSlack);
     const qsizetype wanted = lineEnd + 1 + octets + octets / 32 + 64; // dots may be doubled
     if (octets > 0)
         m_receiveBuffer.reserve(qMin(wanted, MaxReservation));
@@ -318,12 +326,19 @@ Pop3Actions Pop3Session::collectMessage()
             return fail(reply);
         }
         m_statusEnd = end;
-        reserveForMessage(end);
+        prepareForMessage(end);
     }
 
     // Only the bytes that arrived since the last search (and three before
     // them, for a terminator cut across arrivals) are searched.
     const qsizetype at = findTerminator(m_receiveBuffer, m_scanFrom);
+    if (at < 0 && m_receiveBuffer.size() > m_messageLimit) {
+        // Nothing of it is kept.
+        m_receiveBuffer = QByteArray();
+        return fail("message " + QByteArray::number(m_currentMessage) + " is larger than " +
+                    QByteArray::number(m_messageLimit) +
+                    " bytes without its end; the session was ended.");
+    }
     if (at < 0) {
         m_scanFrom = qMax<qsizetype>(0, m_receiveBuffer.size() - 3);
         return {};
@@ -350,17 +365,18 @@ Pop3Actions Pop3Session::messageComplete(QByteArray reply)
     // the log or on the server tells the two orders apart.
     Pop3Actions out;
     Pop3Action store(Pop3Action::Kind::Store);
-    store.index = m_currentMessage - 1;
+    store.index = m_currentMessage - m_firstToFetch;
     store.bytes = std::move(reply);
 
     if (m_currentMessage >= m_lastToFetch) {
         sendQuit(out);
         out << store;
-        if (m_messageCount > m_lastToFetch)
-            out << logAction(QStringLiteral("%1 of %2 messages retrieved; %3 left on the server.")
-                                 .arg(m_lastToFetch)
+        if (m_firstToFetch > 1)
+            out << logAction(QStringLiteral("The newest %1 of %2 messages retrieved; %3 older "
+                                            "ones left on the server.")
+                                 .arg(m_lastToFetch - m_firstToFetch + 1)
                                  .arg(m_messageCount)
-                                 .arg(m_messageCount - m_lastToFetch));
+                                 .arg(m_firstToFetch - 1));
         out << Pop3Action(Pop3Action::Kind::SlideIn);
         return out;
     }

@@ -27,7 +27,8 @@ public:
         Closing = 5, // replies after the DELE commands and QUIT
     };
 
-    // At most this many messages are kept per session (table indices 0-50).
+    // At most this many messages are kept per session (table indices 0-50):
+    // the newest ones, which are the highest numbers.
     static constexpr int MaxMessages = 51;
     // A reply line (outside a RETR reply) longer than this is taken as a
     // broken or hostile server, not waited for.
@@ -35,6 +36,12 @@ public:
     // The size a RETR reply announces is trusted for the buffer's capacity
     // up to this much; a bigger message still arrives, the buffer grows.
     static constexpr qsizetype MaxReservation = 16 * 1024 * 1024;
+    // A RETR reply that grows past this without its terminator ends the
+    // session: past twice the size the status line announces (every line
+    // may gain a CR and a doubled dot) and a little room, or past the
+    // fixed limit where nothing is announced.
+    static constexpr qsizetype MaxMessageBytes = qsizetype(256) * 1024 * 1024;
+    static constexpr qsizetype MessageSlack = 1024 * 1024;
 
     // Why this account cannot be used on the wire, or empty: a CR or LF in
     // a value would end the command early and send the rest as another.
@@ -59,8 +66,8 @@ public:
 
     bool running() const { return m_running; }
     qint32 step() const { return m_step; }
-    qint16 messageCount() const { return m_messageCount; }
-    qint16 currentMessage() const { return m_currentMessage; }
+    int messageCount() const { return m_messageCount; }
+    int currentMessage() const { return m_currentMessage; }
     const QByteArray& receiveBuffer() const { return m_receiveBuffer; }
 
     // What the tables keep of a retrieved message.
@@ -79,8 +86,8 @@ public:
     // UTF-8 where the bytes are valid UTF-8, Latin-1 otherwise.
     static QString decode(QByteArrayView bytes);
     // The count of a STAT reply; false when it is missing, not a number or
-    // outside the 16-bit range.
-    static bool parseStatCount(const QByteArray& reply, qint16* count);
+    // larger than an int holds.
+    static bool parseStatCount(const QByteArray& reply, int* count);
 
 private:
     Pop3Actions handleReply(const QByteArray& reply);
@@ -92,16 +99,18 @@ private:
     Pop3Actions fail(const QByteArray& what);
     void sendAndLog(Pop3Actions& out, const QByteArray& command, const QString& logged);
     void sendQuit(Pop3Actions& out);
-    void reserveForMessage(qsizetype statusEnd);
+    void prepareForMessage(qsizetype statusEnd);
 
     Mode m_mode = Mode::Retrieve;
     QString m_user;
     QString m_password;
     bool m_running = false;
     qint32 m_step = Greeting;
-    qint16 m_messageCount = 0;
-    qint16 m_currentMessage = 0;
-    int m_lastToFetch = 0;     // min(MessageCount, MaxMessages)
+    int m_messageCount = 0;
+    int m_currentMessage = 0;
+    int m_firstToFetch = 0;    // the oldest of the newest MaxMessages; its index is 0
+    int m_lastToFetch = 0;     // MessageCount
+    qsizetype m_messageLimit = MaxMessageBytes; // for the RETR reply coming in
     int m_deleCount = 0;       // DELE commands sent; their replies come before QUIT's
     int m_closingReplies = 0;  // step 5: replies received so far
     QList<int> m_refusedDeles; // messages whose DELE got "-ERR"

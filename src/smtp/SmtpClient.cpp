@@ -1,6 +1,7 @@
 #include "smtp/SmtpClient.h"
 
 #include "core/Module1.h"
+#include "net/PlainTextConsent.h"
 #include "smtp/SubmissionHeaders.h"
 
 namespace
@@ -15,8 +16,13 @@ SmtpClient::SmtpClient(QObject* parent) : QObject(parent), m_connection(this)
     connect(&m_connection, &MailConnection::ready, this, [this] {
         m_dialogue.setClientAddress(m_connection.localAddressLiteral().toLatin1());
     });
-    connect(&m_connection, &MailConnection::dataArrived, this,
-            [this] { react(m_dialogue.dataArrived(m_connection.readAll())); });
+    connect(&m_connection, &MailConnection::dataArrived, this, [this] {
+        // The reply timer counts from the last complete reply, not from the
+        // last byte: a server that trickles bytes is still silent.
+        const quint64 before = m_dialogue.progress();
+        const SmtpDialogue::Reaction reaction = m_dialogue.dataArrived(m_connection.readAll());
+        react(reaction, m_dialogue.progress() != before);
+    });
     connect(&m_connection, &MailConnection::upgraded, this,
             [this] { react(m_dialogue.encrypted()); });
     connect(&m_connection, &MailConnection::bytesWritten, this, [this] {
@@ -44,6 +50,7 @@ void SmtpClient::send(const QString& host, const SmtpDialogue::Message& message,
 {
     m_connection.end();
     m_data.reset();
+    ++m_sends;
     QString problem;
     const std::optional<ServerAddress> address = ServerAddress::parse(host, SmtpPort, &problem);
     if (!address) {
@@ -57,10 +64,14 @@ void SmtpClient::send(const QString& host, const SmtpDialogue::Message& message,
     else if (address->portGiven && address->port == SubmissionPort)
         security = Security::StartTls;
 
+    if (security == Security::Plain && !unencryptedAllowed(address->host))
+        return;
+
     SmtpDialogue::Message secured = message;
     if (security != Security::Plain) {
         secured.date = QDateTime::currentDateTime();
-        secured.messageId = SubmissionHeaders::newMessageId(message.sender);
+        secured.messageId =
+            SubmissionHeaders::newMessageId(SmtpDialogue::envelopeAddress(message.sender));
     }
     m_dialogue.start(secured,
                      security == Security::Tls        ? SmtpDialogue::Security::Tls
@@ -72,7 +83,32 @@ void SmtpClient::send(const QString& host, const SmtpDialogue::Message& message,
     armTimer();
 }
 
-void SmtpClient::react(const SmtpDialogue::Reaction& reaction)
+bool SmtpClient::unencryptedAllowed(const QString& host)
+{
+    const QString protocol = QStringLiteral("SMTP");
+    if (PlainTextConsent::allowed(protocol, host))
+        return true;
+    if (!m_consent) {
+        emit refused(QStringLiteral("The message to %1 would be sent unencrypted, and nobody was "
+                                    "asked. Nothing was sent.")
+                         .arg(host));
+        return false;
+    }
+    // The box lets events run: a send started meanwhile is the one that
+    // counts.
+    const int send = m_sends;
+    const bool yes = m_consent(QStringLiteral("The message to %1 would be sent unencrypted. Most "
+                                              "providers offer SMTP with STARTTLS on port 587: "
+                                              "write %1:587 in the Host field. Send it "
+                                              "unencrypted anyway?")
+                                   .arg(host));
+    if (!yes || send != m_sends)
+        return false;
+    PlainTextConsent::allow(protocol, host);
+    return true;
+}
+
+void SmtpClient::react(const SmtpDialogue::Reaction& reaction, bool progressed)
 {
     Module1::SmtpStep = m_dialogue.step();
     if (!reaction.toSend.isEmpty())
@@ -89,7 +125,8 @@ void SmtpClient::react(const SmtpDialogue::Reaction& reaction)
         m_data.reset();
         m_connection.end();
     }
-    armTimer();
+    if (progressed || !m_dialogue.running())
+        armTimer();
     if (reaction.outcome == SmtpDialogue::Outcome::Sent)
         emit sent();
     else if (reaction.outcome == SmtpDialogue::Outcome::Failed)

@@ -12,6 +12,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <optional>
 
 class SmtpClient : public QObject
@@ -26,7 +27,12 @@ public:
     static constexpr int ReplyTimeoutMs = 60000;
     static constexpr int DataReplyTimeoutMs = 600000;
 
+    // Asked before a message would go unencrypted to another machine; true
+    // sends it anyway. Without a prompt such a send is refused.
+    using ConsentPrompt = std::function<bool(const QString& question)>;
+
     explicit SmtpClient(QObject* parent = nullptr);
+    void setConsentPrompt(ConsentPrompt prompt) { m_consent = std::move(prompt); }
 
     // Ends any send still running and starts this one. A host text that
     // names no usable server is refused before anything is sent.
@@ -47,7 +53,9 @@ signals:
     void refused(const QString& text);
 
 private:
-    void react(const SmtpDialogue::Reaction& reaction);
+    // `progressed`: a complete reply came, so the reply timer starts again.
+    void react(const SmtpDialogue::Reaction& reaction, bool progressed = true);
+    bool unencryptedAllowed(const QString& host);
     void writeData();
     void armTimer();
     void connectionFailed(const QString& reason, int winsock, bool tls);
@@ -57,4 +65,6 @@ private:
     std::optional<SmtpDataWriter> m_data; // the data section still going out
     int m_replyTimeoutMs = ReplyTimeoutMs;
     int m_dataReplyTimeoutMs = DataReplyTimeoutMs;
+    ConsentPrompt m_consent;
+    int m_sends = 0; // changes whenever a send starts
 };

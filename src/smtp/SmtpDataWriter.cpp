@@ -103,10 +103,20 @@ void SmtpDataWriter::appendLine(QByteArray& out, const char* begin, const char* 
         out.append(b, e - b);
         out += "\r\n";
     };
-    if (m_encoding == Encoding::QuotedPrintable)
+    if (m_encoding == Encoding::QuotedPrintable) {
         quotedPrintable(begin, end, put);
-    else
-        put(begin, end);
+        return;
+    }
+    // SMTP takes lines of at most 998 bytes: a longer one goes as several,
+    // never cut inside a UTF-8 character.
+    while (end - begin > MaxLine) {
+        const char* cut = begin + MaxLine;
+        while (cut > begin + 1 && (static_cast<unsigned char>(*cut) & 0xC0) == 0x80)
+            --cut;
+        put(begin, cut);
+        begin = cut;
+    }
+    put(begin, end);
 }
 
 QByteArray SmtpDataWriter::next(qsizetype size)

@@ -4,7 +4,8 @@
 // twice: the head, the text, an empty line, the uuencoded block, then ".".
 // Every line goes out ending in CR LF, and a line that begins with "." gets
 // another one. With quoted-printable the body's lines are encoded first, so
-// that lines longer than SMTP allows arrive intact.
+// that lines longer than SMTP allows arrive intact; as they are, such lines
+// are split.
 
 #include <QByteArray>
 
@@ -12,6 +13,8 @@ class SmtpDataWriter
 {
 public:
     enum class Encoding { AsIs, QuotedPrintable };
+    // The longest line SMTP takes, without its CR LF.
+    static constexpr qsizetype MaxLine = 998;
 
     // `head` is sent as it is (header lines and the empty line, in CR LF);
     // `text` is the message text in UTF-8; `block` is shared, not copied.

@@ -5,9 +5,29 @@
 namespace
 {
 
-bool isAccepted(QByteArrayView code)
+// The code that accepts the command each step of the plain dialogue waits
+// on; RCPT may also be taken with 251 (not local, will be forwarded).
+bool acceptsPlainStep(int step, QByteArrayView code)
 {
-    return code == "220" || code == "250" || code == "354";
+    switch (step) {
+    case 0:
+        return code == "220";
+    case 3:
+        return code == "250" || code == "251";
+    case 4:
+        return code == "354";
+    default:
+        return code == "250";
+    }
+}
+
+bool isAsciiText(const QByteArray& text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
 bool hasLineBreak(const QString& text)
@@ -27,6 +47,7 @@ void SmtpDialogue::start(const Message& message, Security security, const Accoun
     m_offersStartTls = m_offersPlain = m_offersLogin = m_offers8Bit = false;
     m_pending.clear();
     m_replyStart = 0;
+    m_progress = 0;
     m_step = 0;
     m_running = true;
     m_dataAccepted = false;
@@ -35,13 +56,20 @@ void SmtpDialogue::start(const Message& message, Security security, const Accoun
 SmtpDialogue::Reaction SmtpDialogue::dataArrived(QByteArrayView bytes)
 {
     Reaction reaction;
-    if (!m_running)
+    // Whatever comes between the "220" to STARTTLS and the end of the
+    // handshake came in clear, where anybody could have put it.
+    if (!m_running || m_phase == Phase::Upgrading)
         return reaction;
     m_pending.append(bytes);
     // m_replyStart is where the first line not yet looked at begins; the
     // lines before it are "250-" lines of the reply still coming in.
     while (m_running) {
         const qsizetype lf = m_pending.indexOf('\n', m_replyStart);
+        const qsizetype line = (lf < 0 ? m_pending.size() : lf) - m_replyStart;
+        if (line > MaxReplyLine || m_pending.size() > MaxReply) {
+            tooLong(reaction, line > MaxReplyLine);
+            break;
+        }
         if (lf < 0)
             break;
         const bool continues = lf - m_replyStart >= 4 && m_pending.at(m_replyStart + 3) == '-';
@@ -52,9 +80,28 @@ SmtpDialogue::Reaction SmtpDialogue::dataArrived(QByteArrayView bytes)
         const QByteArray reply = m_pending.left(lf + 1);
         m_pending.remove(0, lf + 1);
         m_replyStart = 0;
+        ++m_progress;
         onReply(reply, reaction);
+        if (m_phase == Phase::Upgrading) {
+            m_pending.clear();
+            break;
+        }
     }
     return reaction;
+}
+
+void SmtpDialogue::tooLong(Reaction& reaction, bool line)
+{
+    if (m_dataAccepted) {
+        finish(reaction, Outcome::Sent);
+        return;
+    }
+    finish(reaction, Outcome::Failed,
+           (line ? QStringLiteral("The server sent a reply line longer than %1 KiB")
+                       .arg(MaxReplyLine / 1024)
+                 : QStringLiteral("The server sent a reply longer than %1 MiB")
+                       .arg(MaxReply / (1024 * 1024))) +
+               QStringLiteral("; the connection was closed. Nothing was sent."));
 }
 
 void SmtpDialogue::onReply(const QByteArray& reply, Reaction& reaction)
@@ -73,7 +120,7 @@ void SmtpDialogue::onPlainReply(const QByteArray& reply, Reaction& reaction)
         finish(reaction, Outcome::Sent);
         return;
     }
-    if (!isAccepted(QByteArrayView(reply).first(qMin<qsizetype>(3, reply.size())))) {
+    if (!acceptsPlainStep(m_step, QByteArrayView(reply).first(qMin<qsizetype>(3, reply.size())))) {
         finish(reaction, Outcome::Failed, QString::fromLatin1(reply));
         return;
     }
@@ -84,11 +131,11 @@ void SmtpDialogue::onPlainReply(const QByteArray& reply, Reaction& reaction)
         break;
     case 1:
         m_step = 2;
-        reaction.toSend += "MAIL FROM:<" + m_message.sender.trimmed().toUtf8() + ">\r\n";
+        reaction.toSend += "MAIL FROM:<" + envelopeAddress(m_message.sender).toUtf8() + ">\r\n";
         break;
     case 2:
         m_step = 3;
-        reaction.toSend += "RCPT TO:<" + m_message.recipient.trimmed().toUtf8() + ">\r\n";
+        reaction.toSend += "RCPT TO:<" + envelopeAddress(m_message.recipient).toUtf8() + ">\r\n";
         break;
     case 3:
         m_step = 4;
@@ -152,7 +199,10 @@ void SmtpDialogue::mailFrom(Reaction& reaction)
 {
     m_phase = Phase::Mail;
     m_step = 2;
-    reaction.toSend += "MAIL FROM:<" + m_message.sender.trimmed().toUtf8() + ">\r\n";
+    // 8-bit text is declared as such (RFC 6152).
+    const QByteArray body = bodyEncoding() == BodyEncoding::EightBit ? " BODY=8BITMIME" : "";
+    reaction.toSend += "MAIL FROM:<" + envelopeAddress(m_message.sender).toUtf8() + ">" + body +
+                       "\r\n";
 }
 
 void SmtpDialogue::onSecureReply(const QByteArray& reply, Reaction& reaction)
@@ -186,7 +236,7 @@ void SmtpDialogue::onSecureReply(const QByteArray& reply, Reaction& reaction)
     default:
         break;
     }
-    if (code != expected || m_phase == Phase::Upgrading) {
+    if (code != expected) {
         finish(reaction, Outcome::Failed,
                QString::fromUtf8(reply) + QStringLiteral("Nothing was sent."));
         return;
@@ -235,7 +285,7 @@ void SmtpDialogue::onSecureReply(const QByteArray& reply, Reaction& reaction)
     case Phase::Mail:
         m_phase = Phase::Rcpt;
         m_step = 3;
-        reaction.toSend += "RCPT TO:<" + m_message.recipient.trimmed().toUtf8() + ">\r\n";
+        reaction.toSend += "RCPT TO:<" + envelopeAddress(m_message.recipient).toUtf8() + ">\r\n";
         break;
     case Phase::Rcpt:
         m_phase = Phase::Data;
@@ -265,8 +315,22 @@ SmtpDialogue::Reaction SmtpDialogue::encrypted()
     if (!m_running || m_phase != Phase::Upgrading)
         return reaction;
     m_encrypted = true;
+    m_pending.clear();
+    m_replyStart = 0;
+    // The capabilities are read only from the EHLO sent over TLS.
     ehlo(reaction, Phase::EhloAgain);
     return reaction;
+}
+
+SmtpDialogue::BodyEncoding SmtpDialogue::bodyEncoding() const
+{
+    // Lines longer than SMTP allows, or 8-bit text the server cannot take
+    // as it is, go quoted-printable; the block is ASCII in short lines.
+    const QByteArray text = m_message.text.toUtf8();
+    const bool ascii = isAsciiText(text);
+    if (SmtpDataWriter::longestLine(text) > SmtpDataWriter::MaxLine || (!ascii && !m_offers8Bit))
+        return BodyEncoding::QuotedPrintable;
+    return ascii ? BodyEncoding::SevenBit : BodyEncoding::EightBit;
 }
 
 SmtpDataWriter SmtpDialogue::dataWriter() const
@@ -276,19 +340,16 @@ SmtpDataWriter SmtpDialogue::dataWriter() const
         return SmtpDataWriter("Subject:" + m_message.subject.toUtf8() + "\r\n\r\n", text,
                               m_message.attachment);
 
-    // Lines longer than SMTP allows, or 8-bit text the server cannot take
-    // as it is, go quoted-printable; the block is ASCII in short lines.
-    bool ascii = true;
-    for (const char c : text)
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    const bool longLines = SmtpDataWriter::longestLine(text) > 998;
-    const bool quoted = longLines || (!ascii && !m_offers8Bit);
+    const BodyEncoding encoding = bodyEncoding();
+    const bool quoted = encoding == BodyEncoding::QuotedPrintable;
     SubmissionHeaders::Fields fields{m_message.sender,
                                      m_message.recipient,
                                      m_message.subject,
                                      m_message.date,
                                      m_message.messageId,
-                                     quoted ? "quoted-printable" : ascii ? "7bit" : "8bit"};
+                                     quoted                                 ? "quoted-printable"
+                                     : encoding == BodyEncoding::EightBit ? "8bit"
+                                                                            : "7bit"};
     return SmtpDataWriter(SubmissionHeaders::head(fields), text, m_message.attachment,
                           quoted ? SmtpDataWriter::Encoding::QuotedPrintable
                                  : SmtpDataWriter::Encoding::AsIs);
@@ -323,9 +384,28 @@ void SmtpDialogue::finish(Reaction& reaction, Outcome outcome, const QString& re
         reaction.reply = reply;
 }
 
+QString SmtpDialogue::envelopeAddress(const QString& field)
+{
+    const QString trimmed = field.trimmed();
+    const qsizetype open = trimmed.lastIndexOf(QLatin1Char('<'));
+    if (open >= 0 && trimmed.endsWith(QLatin1Char('>')))
+        return trimmed.mid(open + 1, trimmed.size() - open - 2).trimmed();
+    return trimmed;
+}
+
+bool SmtpDialogue::isUsableAddress(const QString& address)
+{
+    for (const QChar c : address) {
+        if (c.isSpace() || c == QLatin1Char('<') || c == QLatin1Char('>') ||
+            c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            return false;
+    }
+    return true;
+}
+
 QByteArray SmtpDialogue::heloArgument(const QString& sender)
 {
-    const QString trimmed = sender.trimmed();
+    const QString trimmed = envelopeAddress(sender);
     const QString local = trimmed.left(trimmed.indexOf(QLatin1Char('@')));
     return local.isEmpty() ? QByteArrayLiteral("localhost") : local.toUtf8();
 }
@@ -352,6 +432,15 @@ QString SmtpDialogue::fieldProblem(const QString& host, const QString& sender,
     for (const auto& [value, name] : fields) {
         if (hasLineBreak(*value))
             return QStringLiteral("The %1 field cannot contain a line break. Nothing was sent.")
+                .arg(QLatin1String(name));
+    }
+    // An address goes between angle brackets on the wire: a space, a bracket
+    // or a control character in it would change the command.
+    for (const auto& [value, name] : {fields[1], fields[2]}) {
+        if (!isUsableAddress(envelopeAddress(*value)))
+            return QStringLiteral("The %1 field does not hold one usable address. Write it as "
+                                  "name@example.com or as Name <name@example.com>. Nothing was "
+                                  "sent.")
                 .arg(QLatin1String(name));
     }
     return {};

@@ -41,6 +41,13 @@ public:
     };
 
     enum class Outcome { Running, Sent, Failed };
+    // How the text goes in the secure dialogue.
+    enum class BodyEncoding { SevenBit, EightBit, QuotedPrintable };
+
+    // A reply line longer than this, or a reply (with its "250-" lines)
+    // longer than MaxReply, is taken as a broken or hostile server.
+    static constexpr qsizetype MaxReplyLine = 64 * 1024;
+    static constexpr qsizetype MaxReply = 1024 * 1024;
 
     // What the owner has to do after an event.
     struct Reaction {
@@ -69,6 +76,11 @@ public:
 
     // The data section, for the owner to write after a startData reaction.
     SmtpDataWriter dataWriter() const;
+    BodyEncoding bodyEncoding() const;
+
+    // Complete replies received so far: the owner's reply timer measures
+    // time without progress, not time without bytes.
+    quint64 progress() const { return m_progress; }
 
     int step() const { return m_step; }
     bool running() const { return m_running; }
@@ -76,8 +88,15 @@ public:
     // The data went out: the reply to its "." is awaited.
     bool awaitingDataReply() const { return m_running && m_step == 5; }
 
-    // The HELO argument: the trimmed sender's text before its first "@";
-    // the whole trimmed sender without an "@"; "localhost" when that is empty.
+    // The address of an address field: what stands between the angle
+    // brackets of "Name <address>", or else the trimmed text.
+    static QString envelopeAddress(const QString& field);
+    // An address that can go between angle brackets: no white space, no
+    // angle bracket, no control character.
+    static bool isUsableAddress(const QString& address);
+
+    // The HELO argument: the sender's address before its first "@"; the
+    // whole address without an "@"; "localhost" when that is empty.
     static QByteArray heloArgument(const QString& sender);
 
     // The plain dialogue's data section: the Subject line, an empty line,
@@ -116,6 +135,7 @@ private:
     void mailFrom(Reaction& reaction);
     void ehlo(Reaction& reaction, Phase next);
     void finish(Reaction& reaction, Outcome outcome, const QString& reply = {});
+    void tooLong(Reaction& reaction, bool line);
 
     Message m_message;
     Security m_security = Security::Plain;
@@ -123,6 +143,7 @@ private:
     QByteArray m_clientAddress = "[127.0.0.1]";
     QByteArray m_pending; // received bytes not yet part of a complete reply
     qsizetype m_replyStart = 0;
+    quint64 m_progress = 0;
     Phase m_phase = Phase::Greeting;
     int m_step = 0;
     bool m_running = false;

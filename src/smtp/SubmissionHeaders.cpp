@@ -16,7 +16,43 @@ bool isPlainAscii(const QByteArray& bytes)
     return true;
 }
 
+// A display name as a header phrase: as typed where that is a valid one,
+// in quotes where it holds characters with a meaning of their own, and as
+// encoded words where it is not ASCII.
+QByteArray phrase(const QString& name)
+{
+    const QByteArray utf8 = name.toUtf8();
+    if (!isPlainAscii(utf8))
+        return encodedWords(name);
+    if (utf8.size() >= 2 && utf8.startsWith('"') && utf8.endsWith('"'))
+        return utf8;
+    static const QByteArray Specials = "()<>[]:;@\\,.\"";
+    bool special = false;
+    for (const char c : utf8)
+        special = special || Specials.contains(c);
+    if (!special)
+        return utf8;
+    QByteArray quoted = "\"";
+    for (const char c : utf8) {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
 } // namespace
+
+QByteArray mailbox(const QString& field)
+{
+    const QString trimmed = field.trimmed();
+    const qsizetype open = trimmed.lastIndexOf(QLatin1Char('<'));
+    if (open < 0 || !trimmed.endsWith(QLatin1Char('>')))
+        return encodedWords(trimmed);
+    const QString name = trimmed.left(open).trimmed();
+    const QByteArray address = trimmed.mid(open).toUtf8();
+    return name.isEmpty() ? address : phrase(name) + ' ' + address;
+}
 
 QByteArray encodedWords(const QString& text)
 {
@@ -55,8 +91,8 @@ QByteArray newMessageId(const QString& sender)
 QByteArray head(const Fields& fields)
 {
     QByteArray out;
-    out += "From: " + encodedWords(fields.from.trimmed()) + "\r\n";
-    out += "To: " + encodedWords(fields.to.trimmed()) + "\r\n";
+    out += "From: " + mailbox(fields.from) + "\r\n";
+    out += "To: " + mailbox(fields.to) + "\r\n";
     out += "Subject: " + encodedWords(fields.subject) + "\r\n";
     out += "Date: " + fields.date.toString(Qt::RFC2822Date).toLatin1() + "\r\n";
     out += "Message-ID: <" + fields.messageId + ">\r\n";

@@ -28,6 +28,11 @@ QByteArray head(const Fields& fields);
 // their own; the text unchanged when it is printable ASCII that fits a line.
 QByteArray encodedWords(const QString& text);
 
+// An address field as a header value: "Name <address>" keeps the address
+// outside the name, which goes as a quoted string or as encoded words where
+// it needs to.
+QByteArray mailbox(const QString& field);
+
 // A fresh "unique@domain" for the sender's address.
 QByteArray newMessageId(const QString& sender);
 

@@ -1,11 +1,13 @@
 #pragma once
 // The box that asks whether to trust a server's certificate that could not
-// be verified. Its answer is the trust prompt of both mail connections.
+// be verified. It does not block: the connection waits for the answer, and
+// a box whose connection has ended meanwhile closes by itself, unanswered.
 
-struct CertificateQuestion;
+class MailConnection;
 
 namespace CertificatePrompt
 {
-// Yes trusts the certificate for this server; No (the default) refuses it.
-bool ask(const CertificateQuestion& question);
+// Puts the connection's certificate questions to the user. Yes trusts the
+// certificate for that host; No (the default) refuses it.
+void attach(MailConnection& connection);
 } // namespace CertificatePrompt

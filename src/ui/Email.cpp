@@ -3,8 +3,10 @@
 #include "core/DebugLogFile.h"
 #include "core/Module1.h"
 #include "core/Twips.h"
+#include "ui/BoxText.h"
 #include "ui/CertificatePrompt.h"
 #include "ui/Controls.h"
+#include "ui/UnencryptedPrompt.h"
 #include "ui/MainForm.h"
 #include "ui/PictureButton.h"
 #include "ui/PopupPlacement.h"
@@ -40,9 +42,10 @@ Email::Email()
 
     pop3 = new Pop3Client(this);
     pop3->setObjectName(QStringLiteral("pop3"));
-    pop3->connection().setTrustPrompt(CertificatePrompt::ask);
+    CertificatePrompt::attach(pop3->connection());
+    pop3->setConsentPrompt(UnencryptedPrompt::ask);
     connect(pop3, &Pop3Client::messageStored, this,
-            [this](int, const QString& subject) { lstMessages->addItem(subject); });
+            [this](int, const QString& subject) { lstMessages->addItem(listRow(subject)); });
     connect(pop3, &Pop3Client::retrievalFinished, this, &Module1::SlideInMailbox);
     connect(pop3, &Pop3Client::failed, this, &Email::errorPath);
     connect(pop3, &Pop3Client::refused, this, &Email::refusal);
@@ -51,6 +54,17 @@ Email::Email()
     m_left = place.mailboxLeft;
     m_top = place.startTop;
     move(Twips::toPixels(m_left), Twips::toPixels(m_top));
+}
+
+QString Email::listRow(QString subject)
+{
+    // A control character (a NUL, say) would cut the row short or garble
+    // it: it shows as a replacement character instead.
+    for (QChar& c : subject) {
+        if (c.unicode() < 0x20 && c != QLatin1Char('\t'))
+            c = QChar::ReplacementCharacter;
+    }
+    return subject;
 }
 
 void Email::setTop(float top)
@@ -93,7 +107,7 @@ void Email::errorPath()
 
 void Email::refusal(const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillbeacon"), text,
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillbeacon"), BoxText::clipped(text),
                     QMessageBox::Ok);
     box.exec();
 }

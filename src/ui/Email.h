@@ -38,10 +38,13 @@ public:
     void setTop(float top);
 
     // The form-level state of the session.
-    qint16 MessageCount() const { return pop3->session().messageCount(); }
-    qint16 CurrentMessage() const { return pop3->session().currentMessage(); }
+    int MessageCount() const { return pop3->session().messageCount(); }
+    int CurrentMessage() const { return pop3->session().currentMessage(); }
     const QByteArray& ReceiveBuffer() const { return pop3->session().receiveBuffer(); }
     bool sessionRunning() const { return pop3->session().running(); }
+
+    // The list row of a subject.
+    static QString listRow(QString subject);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

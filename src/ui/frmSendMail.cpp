@@ -3,8 +3,10 @@
 #include "core/Module1.h"
 #include "core/Twips.h"
 #include "smtp/modUUCode.h"
+#include "ui/BoxText.h"
 #include "ui/CertificatePrompt.h"
 #include "ui/Controls.h"
+#include "ui/UnencryptedPrompt.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -83,7 +85,8 @@ void frmSendMail::buildControls()
     txtSubject = Controls::make<QLineEdit>(this, "txtSubject", 1920, 1920, 3015, 285);
     smtp = new SmtpClient(this);
     smtp->setObjectName(QStringLiteral("smtp"));
-    smtp->connection().setTrustPrompt(CertificatePrompt::ask);
+    CertificatePrompt::attach(smtp->connection());
+    smtp->setConsentPrompt(UnencryptedPrompt::ask);
     Label7 = Controls::label(this, "Label7", QStringLiteral("Reply to"), 720, 1200, 975, 255);
     Label6 = Controls::label(this, "Label6", QStringLiteral("Host"), 720, 840, 975, 255);
     Label2 = Controls::label(this, "Label2", QStringLiteral("Send Mails"), 120, 120, 4215, 375);
@@ -203,7 +206,7 @@ void frmSendMail::smtp_Error(int Number, const QString& Description)
 {
     QMessageBox::warning(this, ProgramTitle,
                          QStringLiteral("Winsock Error number ") + QString::number(Number) +
-                             QStringLiteral("\r\n") + Description);
+                             QStringLiteral("\r\n") + BoxText::clipped(Description));
 }
 
 void frmSendMail::showSent()
@@ -215,7 +218,7 @@ void frmSendMail::showSent()
 
 void frmSendMail::showFailure(const QString& reply)
 {
-    QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Error: ") + reply);
+    QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Error: ") + BoxText::clipped(reply));
 }
 
 void frmSendMail::showRefusal(const QString& text)

@@ -5,7 +5,9 @@
 // followed by a command that works.
 
 #include "core/Module1.h"
+#include "net/CertificateTrust.h"
 #include "net/MailConnection.h"
+#include "net/PlainTextConsent.h"
 #include "support/Mailhost.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
@@ -81,19 +83,31 @@ private slots:
     void untrustedAnsweredYesThenChanged();
     void noStartTlsNothingSent();
     void dropDuringHandshake();
+    void noTrustDecisionOutlivesItsConnection();
+    void answerBelongsToTheConnectionAsked();
+    void ipAddressNeedsAnAddressEntry();
+    void unencryptedOnlyWhenAllowed();
 
 private:
     // Runs a POP3 command until it has ended; false on a time-out.
     bool check(void (*command)(), const QString& server = Pop3s);
     QString send(const QString& host, const QString& subject, const QString& text,
                  const QString& attachment = {});
-    void retrieveWorks(int messages);
+    void retrieveWorks(int messages, const QString& server = Pop3s);
     void answerBoxes();
+    // Starts a retrieve session and waits until its certificate question is
+    // open, unanswered.
+    QMessageBox* openQuestion(const QString& server);
+    static bool logIsText();
 
     QTemporaryDir m_dir;
     QStringList m_boxes;
     QStringList m_questions; // the certificate questions asked
     bool m_trust = false;    // the answer to them
+    bool m_hold = false;     // leave them open
+    QPointer<QMessageBox> m_held;
+    QStringList m_plainQuestions; // asked before sending in clear
+    bool m_sendPlain = false;     // the answer to them
     QTimer m_boxAnswerer;
 };
 
@@ -120,6 +134,8 @@ void TestSecureLive::init()
 
 void TestSecureLive::cleanup()
 {
+    PlainTextConsent::setIsLocalForTest(nullptr);
+    m_hold = false;
     QVERIFY(Mailhost::setCertificate(QStringLiteral("good")));
     QVERIFY(Mailhost::setStartTls(true));
 }
@@ -130,8 +146,19 @@ void TestSecureLive::answerBoxes()
     if (!box || !box->isVisible())
         return;
     if (box->objectName() == QLatin1String("certificateQuestion")) {
+        if (m_hold) {
+            if (m_held != box)
+                m_questions << box->text();
+            m_held = box;
+            return;
+        }
         m_questions << box->text();
         box->done(m_trust ? QMessageBox::Yes : QMessageBox::No);
+        return;
+    }
+    if (box->objectName() == QLatin1String("unencryptedQuestion")) {
+        m_plainQuestions << box->text();
+        box->done(m_sendPlain ? QMessageBox::Yes : QMessageBox::No);
         return;
     }
     m_boxes << box->text();
@@ -176,10 +203,10 @@ QString TestSecureLive::send(const QString& host, const QString& subject, const 
     return m_boxes.size() > before ? m_boxes.last() : QStringLiteral("(no box)");
 }
 
-void TestSecureLive::retrieveWorks(int messages)
+void TestSecureLive::retrieveWorks(int messages, const QString& server)
 {
     m_boxes.clear();
-    QVERIFY(check(Module1::ConnectRetrieve));
+    QVERIFY(check(Module1::ConnectRetrieve, server));
     QTRY_COMPARE(Email::instance().lstMessages->count(), messages);
     QCOMPARE(m_boxes, QStringList());
 }
@@ -351,11 +378,151 @@ void TestSecureLive::dropDuringHandshake()
     QVERIFY(failed.wait(10000));
     QTest::qWait(100);
     QCOMPARE(failed.size(), 1);
-    QVERIFY(!failed[0][0].toString().isEmpty());
+    QVERIFY(failed[0][0].toString().endsWith(QLatin1Char('.'))); // a sentence of its own
     QVERIFY(!connection.isOpen());
 
     QVERIFY(Mailhost::seed(1, 300));
     retrieveWorks(1);
+}
+
+QMessageBox* TestSecureLive::openQuestion(const QString& server)
+{
+    m_hold = true;
+    m_held.clear();
+    Module1::MailServer = server;
+    Module1::ConnectRetrieve();
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_held && clock.elapsed() < 20000)
+        QTest::qWait(10);
+    return m_held;
+}
+
+bool TestSecureLive::logIsText()
+{
+    for (const char c : DebugA::instance().log().text()) {
+        if ((c < 0x20 && c != '\r' && c != '\n' && c != '\t') || c == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+// A Yes for one server's self-signed certificate does not carry over to
+// another server that shows the same one: that server is asked, and a No
+// leaves it without the password.
+void TestSecureLive::noTrustDecisionOutlivesItsConnection()
+{
+    QVERIFY(Mailhost::seed(1, 300));
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("untrusted")));
+    m_trust = true;
+    retrieveWorks(1);
+    QCOMPARE(m_questions.size(), 1);
+
+    const int logins = Mailhost::logins();
+    m_trust = false;
+    QVERIFY(check(Module1::ConnectRetrieve, QStringLiteral("localhost:995")));
+    QCOMPARE(m_questions.size(), 2);
+    QVERIFY2(m_questions[1].contains(QLatin1String("localhost:995")), qPrintable(m_questions[1]));
+    QTRY_COMPARE(m_boxes.value(0), QStringLiteral("Error Has Occured"));
+    QCOMPARE(Mailhost::logins(), logins);
+}
+
+// A session started while the certificate question is open: the question
+// goes with its connection, the new server is asked about its own
+// certificate, and the answer is applied to that connection alone.
+void TestSecureLive::answerBelongsToTheConnectionAsked()
+{
+    QVERIFY(Mailhost::seed(1, 300));
+    QVERIFY(Mailhost::setCertificate(QStringLiteral("untrusted")));
+    const int logins = Mailhost::logins();
+    for (const bool yes : {false, true}) {
+        m_questions.clear();
+        m_boxes.clear();
+        QPointer<QMessageBox> first = openQuestion(QStringLiteral("127.0.0.1:995"));
+        QVERIFY(first);
+        QVERIFY(m_questions.value(0).contains(QLatin1String("127.0.0.1:995")));
+        QMessageBox* second = openQuestion(QStringLiteral("localhost:995"));
+        QVERIFY(second && second != first);
+        QTRY_VERIFY(!first || !first->isVisible());
+        QCOMPARE(m_questions.size(), 2);
+        QVERIFY2(m_questions[1].contains(QLatin1String("localhost:995")), qPrintable(m_questions[1]));
+        m_hold = false;
+        second->done(yes ? QMessageBox::Yes : QMessageBox::No);
+        QVERIFY(check([] {}, QStringLiteral("localhost:995")));
+        QTRY_VERIFY(!Email::instance().sessionRunning());
+        if (yes) {
+            QTRY_COMPARE(Email::instance().lstMessages->count(), 1);
+            QCOMPARE(m_boxes, QStringList());
+        } else {
+            QTRY_COMPARE(m_boxes.value(0), QStringLiteral("Error Has Occured"));
+            QCOMPARE(Mailhost::logins(), logins);
+        }
+    }
+    QVERIFY(!CertificateTrust::kept(QStringLiteral("localhost"), QString()).isEmpty());
+    QVERIFY(CertificateTrust::kept(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1:995")).isEmpty());
+    QVERIFY(logIsText());
+}
+
+// A server given as an IP address must be named by an IP address entry:
+// the address as the common name, or as a DNS name, is another name.
+void TestSecureLive::ipAddressNeedsAnAddressEntry()
+{
+    QVERIFY(Mailhost::seed(1, 300));
+    for (const char* certificate : {"ipcn", "ipdns"}) {
+        QVERIFY(Mailhost::setCertificate(QString::fromLatin1(certificate)));
+        m_questions.clear();
+        m_boxes.clear();
+        const int logins = Mailhost::logins();
+        QVERIFY(check(Module1::ConnectRetrieve));
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY2(m_questions[0].contains(QLatin1String("issued for another name")),
+                 qPrintable(m_questions[0]));
+        QTRY_COMPARE(m_boxes.value(0), QStringLiteral("Error Has Occured"));
+        QCOMPARE(Mailhost::logins(), logins);
+        // The DNS name it does carry is verified as usual.
+        retrieveWorks(1, QStringLiteral("localhost:995"));
+        QCOMPARE(m_questions.size(), 1);
+    }
+}
+
+// A password or a message goes in clear to another machine only after a
+// Yes, which is kept for that host; a No sends nothing and says no more.
+void TestSecureLive::unencryptedOnlyWhenAllowed()
+{
+    PlainTextConsent::setIsLocalForTest([](const QString&) { return false; });
+    QVERIFY(Mailhost::seed(1, 300));
+    const QString plain = QStringLiteral("127.0.0.1");
+    const int logins = Mailhost::logins();
+    m_sendPlain = false;
+    QVERIFY(check(Module1::ConnectRetrieve, plain));
+    QCOMPARE(m_plainQuestions.size(), 1);
+    QVERIFY2(m_plainQuestions[0].startsWith(
+                 QLatin1String("The password for 127.0.0.1 would be sent unencrypted.")),
+             qPrintable(m_plainQuestions[0]));
+    QCOMPARE(m_boxes, QStringList());
+    QCOMPARE(Mailhost::logins(), logins);
+
+    m_sendPlain = true;
+    retrieveWorks(1, plain);
+    retrieveWorks(1, plain);
+    QCOMPARE(m_plainQuestions.size(), 2);
+
+    m_sendPlain = false;
+    frmSendMail& window = frmSendMail::instance();
+    window.txtHost->setText(plain);
+    window.txtSender->setText(QString::fromLatin1(Mailhost::Address));
+    window.txtRecipient->setText(QString::fromLatin1(Mailhost::Address));
+    window.cmdSend_Click();
+    QCOMPARE(m_plainQuestions.size(), 3);
+    QVERIFY(m_plainQuestions[2].startsWith(QLatin1String("The message to 127.0.0.1")));
+    QTest::qWait(300);
+    QCOMPARE(m_boxes, QStringList());
+    QCOMPARE(Mailhost::count(), 1);
+    m_sendPlain = true;
+    QCOMPARE(send(plain, QStringLiteral("x"), QStringLiteral("y")), QStringLiteral("Message has been sent"));
+    QCOMPARE(send(plain, QStringLiteral("x"), QStringLiteral("y")), QStringLiteral("Message has been sent"));
+    QCOMPARE(m_plainQuestions.size(), 4);
+    QVERIFY(Mailhost::waitCount(3));
 }
 
 QTEST_MAIN(TestSecureLive)

@@ -74,6 +74,7 @@ private slots:
     void messageText_data();
     void messageText();
     void bogusOctetCount();
+    void messageWithoutAnEnd();
 };
 
 void TestPop3Session::anyCutGivesTheSameSession()
@@ -138,9 +139,10 @@ void TestPop3Session::statCount_data()
     QTest::newRow("usual") << QByteArray("+OK 3 4711\r\n") << true << 3;
     QTest::newRow("no size") << QByteArray("+OK 3\r\n") << true << 3;
     QTest::newRow("bare LF") << QByteArray("+OK 12\n") << true << 12;
-    QTest::newRow("largest") << QByteArray("+OK 32767 1\r\n") << true << 32767;
+    QTest::newRow("above 16 bits") << QByteArray("+OK 40000 1\r\n") << true << 40000;
+    QTest::newRow("largest") << QByteArray("+OK 2147483647 1\r\n") << true << 2147483647;
     QTest::newRow("negative") << QByteArray("+OK -1 0\r\n") << true << -1;
-    QTest::newRow("too large") << QByteArray("+OK 32768 1\r\n") << false << 0;
+    QTest::newRow("too large") << QByteArray("+OK 2147483648 1\r\n") << false << 0;
     QTest::newRow("huge") << QByteArray("+OK 99999999999999999999 1\r\n") << false << 0;
     QTest::newRow("not a number") << QByteArray("+OK x 1\r\n") << false << 0;
     QTest::newRow("trailing junk") << QByteArray("+OK 3x 1\r\n") << false << 0;
@@ -153,7 +155,7 @@ void TestPop3Session::statCount()
 {
     QFETCH(QByteArray, reply);
     QFETCH(bool, valid);
-    qint16 count = 0;
+    int count = 0;
     QCOMPARE(Pop3Session::parseStatCount(reply, &count), valid);
     if (valid)
         QTEST(int(count), "count");
@@ -197,6 +199,28 @@ void TestPop3Session::bogusOctetCount()
         QCOMPARE(o.stored, QList<int>({0}));
         QCOMPARE(o.fails, 0);
     }
+}
+
+void TestPop3Session::messageWithoutAnEnd()
+{
+    // A RETR reply that outgrows twice its announced size (and a little
+    // room) without a terminator ends the session; nothing of it is stored
+    // or kept.
+    Pop3Session session;
+    session.start(Pop3Session::Mode::Retrieve, QStringLiteral("bob"), QStringLiteral("pw"));
+    Outcome o;
+    collect(o, session.receive("+OK\r\n+OK\r\n+OK\r\n+OK 1 100\r\n+OK 100 octets\r\n"));
+    const QByteArray lines = QByteArray(1000, 'x') + "\r\n";
+    qsizetype fed = 0;
+    while (session.running() && fed < 8 * Pop3Session::MessageSlack) {
+        collect(o, session.receive(lines));
+        fed += lines.size();
+    }
+    QVERIFY(!session.running());
+    QCOMPARE(o.fails, 1);
+    QVERIFY(o.stored.isEmpty());
+    QVERIFY(fed <= Pop3Session::MessageSlack + 200 + lines.size());
+    QVERIFY(session.receiveBuffer().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPop3Session)

@@ -270,7 +270,10 @@ private slots:
         const SmtpDialogue::Reaction go = answer("220 2.0.0 Ready to start TLS\r\n");
         QVERIFY(go.startTls);
         QVERIFY(go.toSend.isEmpty());
-        QVERIFY(answer("250 stray\r\n").outcome == Outcome::Failed); // nothing while upgrading
+        // What comes in clear during the handshake is nobody's reply.
+        const SmtpDialogue::Reaction stray = answer("250 stray\r\n");
+        QCOMPARE(stray.outcome, Outcome::Running);
+        QVERIFY(stray.toSend.isEmpty());
 
         dialogue.start(message(), SmtpDialogue::Security::StartTls, {"qbtest", "pässword"});
         answer("220 hi\r\n");
@@ -292,6 +295,129 @@ private slots:
         QCOMPARE(refused.outcome, Outcome::Failed);
         QVERIFY(refused.toSend.isEmpty());
         QVERIFY(refused.close);
+    }
+
+    // A man in the middle adds lines behind the "220" to STARTTLS: they
+    // came in clear and must neither count as the reply to the EHLO over
+    // TLS nor offer a mechanism the server does not.
+    void injectionBeforeTheHandshakeIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("injected");
+        QTest::newRow("continuation") << QByteArray("250-AUTH PLAIN\r\n");
+        QTest::newRow("whole reply") << QByteArray("250 X\r\n");
+        QTest::newRow("half a line") << QByteArray("250-AUTH PL");
+    }
+    void injectionBeforeTheHandshakeIsDropped()
+    {
+        QFETCH(QByteArray, injected);
+        SmtpDialogue dialogue;
+        dialogue.start(message(), SmtpDialogue::Security::StartTls, {"qbtest", "pw"});
+        dialogue.setClientAddress("[127.0.0.1]");
+        dialogue.dataArrived("220 hi\r\n");
+        dialogue.dataArrived("250-hi\r\n250 STARTTLS\r\n");
+        QVERIFY(dialogue.dataArrived("220 go\r\n" + injected).startTls);
+        QVERIFY(dialogue.dataArrived(injected).toSend.isEmpty());
+        QCOMPARE(dialogue.encrypted().toSend, QByteArray("EHLO [127.0.0.1]\r\n"));
+        QCOMPARE(dialogue.dataArrived("250-hi\r\n250 AUTH LOGIN\r\n").toSend,
+                 QByteArray("AUTH LOGIN\r\n"));
+    }
+
+    // Endless continuation lines, or a line without an end, are a broken
+    // or hostile server: the send fails with a clear reason, nothing grows
+    // without bound.
+    void oversizedReplies_data()
+    {
+        QTest::addColumn<QByteArray>("piece");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("endless 220- lines") << QByteArray("220-" + QByteArray(1000, 'x') + "\r\n")
+                                            << "longer than 1 MiB";
+        QTest::newRow("a line without end") << QByteArray(1000, 'x') << "longer than 64 KiB";
+    }
+    void oversizedReplies()
+    {
+        QFETCH(QByteArray, piece);
+        QFETCH(QString, reason);
+        SmtpDialogue dialogue;
+        dialogue.start(message());
+        SmtpDialogue::Reaction reaction;
+        int pieces = 0;
+        while (reaction.outcome == Outcome::Running && pieces < 5000) {
+            reaction = dialogue.dataArrived(piece);
+            ++pieces;
+        }
+        QCOMPARE(reaction.outcome, Outcome::Failed);
+        QVERIFY(reaction.close);
+        QVERIFY2(reaction.reply.contains(reason), qPrintable(reaction.reply));
+        QVERIFY(reaction.reply.endsWith(QLatin1String("Nothing was sent.")));
+        QVERIFY(qsizetype(pieces) * piece.size() <= SmtpDialogue::MaxReply + piece.size());
+    }
+
+    // Each step of the plain dialogue takes the code that accepts it, and
+    // only that one: 251 is a yes to RCPT, 354 is no answer to HELO.
+    void plainStepCodes()
+    {
+        for (int step = 0; step < 5; ++step) {
+            for (const QByteArray code : {"220", "250", "251", "354"}) {
+                SmtpDialogue dialogue;
+                dialogue.start(message());
+                for (int i = 0; i < step; ++i)
+                    dialogue.dataArrived(Ordinary[i].first);
+                const SmtpDialogue::Reaction reaction = dialogue.dataArrived(code + " x\r\n");
+                const QByteArray right = Ordinary[step].first.left(3);
+                const bool accepted = code == right || (step == 3 && code == "251");
+                QVERIFY2((reaction.outcome == Outcome::Running) == accepted,
+                         qPrintable(QStringLiteral("step %1, %2").arg(step).arg(code)));
+            }
+        }
+    }
+
+    // The envelope takes the address of "Name <address>", and the header
+    // keeps the name outside it; 8-bit text is declared on MAIL FROM.
+    void envelopeAndFrom()
+    {
+        SmtpDialogue::Message m = message();
+        m.sender = QStringLiteral("Jörg Müller <me@example.test>");
+        m.recipient = QStringLiteral("\"Doe, J.\" <qbtest@localhost>");
+        m.text = QStringLiteral("Grüße");
+        SmtpDialogue plain;
+        plain.start(m);
+        QCOMPARE(plain.dataArrived("220 hi\r\n").toSend, QByteArray("HELO me\r\n"));
+        QCOMPARE(plain.dataArrived("250 ok\r\n").toSend, QByteArray("MAIL FROM:<me@example.test>\r\n"));
+        QCOMPARE(plain.dataArrived("250 ok\r\n").toSend, QByteArray("RCPT TO:<qbtest@localhost>\r\n"));
+
+        SmtpDialogue secure;
+        secure.start(m, SmtpDialogue::Security::Tls, {"qbtest", "pw"});
+        secure.dataArrived("220 hi\r\n");
+        QCOMPARE(secure.dataArrived("250-hi\r\n250 8BITMIME\r\n").toSend,
+                 QByteArray("MAIL FROM:<me@example.test> BODY=8BITMIME\r\n"));
+        const QByteArray head = secure.dataWriter().all();
+        QVERIFY2(head.startsWith("From: =?UTF-8?B?" + QByteArray("Jörg Müller").toBase64() +
+                               "?= <me@example.test>\r\n"),
+                 head.constData());
+        QVERIFY2(head.contains("\r\nTo: \"Doe, J.\" <qbtest@localhost>\r\n"), head.constData());
+
+        for (const char* bad : {"you@x.test> NOTIFY=SUCCESS", "a b@x.test", "<a@x.test",
+                                "a\x01@x.test"}) {
+            const QString problem = SmtpDialogue::fieldProblem(
+                QStringLiteral("h"), QStringLiteral("me@x.test"), QString::fromUtf8(bad), QString());
+            QVERIFY2(problem.contains(QLatin1String("Mail To")), bad);
+        }
+    }
+
+    // Without quoted-printable, a line longer than SMTP allows goes as
+    // several, none over 998 bytes, none cut inside a character.
+    void plainLongLinesAreSplit()
+    {
+        const QString text = QString(600, QChar(0x00e9)) + QStringLiteral("end");
+        const QByteArray data = SmtpDialogue::dataSection(QStringLiteral("S"), text, {});
+        QByteArray joined;
+        const QList<QByteArray> lines = data.split('\n');
+        for (const QByteArray& line : lines) {
+            QVERIFY(line.size() <= 999);
+            if (line.startsWith(QByteArray::fromStdString("\xc3\xa9")))
+                joined += line.chopped(1);
+        }
+        QCOMPARE(QString::fromUtf8(joined), text);
     }
 
     void fieldProblems()

@@ -426,6 +426,40 @@ private slots:
         QCOMPARE(Module1::SmtpStep, 1);
     }
 
+    // The wait counts from the last complete reply: a greeting trickled a
+    // byte at a time still times out, while the server is trickling.
+    void tricklingServerTimesOut()
+    {
+        ScriptedServer server;
+        frmSendMail& window = windowFor(server);
+        window.smtp->setReplyTimeouts(500, 500);
+        for (int i = 0; i < 30; ++i)
+            server.send("2").pause(100);
+        BoxAnswerer answerer;
+        window.cmdSend_Click();
+        QTRY_COMPARE(answerer.boxes.size(), 1);
+        QVERIFY(!server.scriptDone());
+        QVERIFY2(answerer.boxes[0].text.startsWith("Error: No reply from the server"),
+                 qPrintable(answerer.boxes[0].text));
+    }
+
+    // A huge refusal is shown in part: the box stays quick to lay out.
+    void hugeRefusalIsClipped()
+    {
+        ScriptedServer server;
+        frmSendMail& window = windowFor(server);
+        QByteArray refusal;
+        for (int i = 0; i < 15; ++i)
+            refusal += "550-" + QByteArray(60000, 'x') + "\r\n";
+        server.send(Greeting).expectLine("HELO me").send(refusal + "550 end\r\n");
+        BoxAnswerer answerer;
+        window.cmdSend_Click();
+        QTRY_COMPARE(answerer.boxes.size(), 1);
+        QVERIFY2(answerer.boxes[0].text.startsWith("Error: 550-xxx"),
+                 qPrintable(answerer.boxes[0].text.left(100)));
+        QVERIFY(answerer.boxes[0].text.size() <= 1010);
+    }
+
     // The server took the message and then went away without answering
     // QUIT: the mail is sent, and that is the one thing said.
     void connectionLostAfterTheDataCountsAsSent()

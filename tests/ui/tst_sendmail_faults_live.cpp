@@ -161,8 +161,10 @@ private slots:
         qint64 writtenInData = 0;
         qint64 unsentAtStop = 0;
         qint64 stopMs = 0;
-        const QMetaObject::Connection hook =
-            connect(sender.smtp->connection().socket(), &QTcpSocket::bytesWritten, this,
+        // Each send has a socket of its own: the hook goes on once it is there.
+        QMetaObject::Connection hook;
+        const QMetaObject::Connection ready = connect(&sender.smtp->connection(), &MailConnection::ready, this, [&] {
+            hook = connect(sender.smtp->connection().socket(), &QTcpSocket::bytesWritten, this,
                     [&](qint64 bytes) {
                 if (stopped || Module1::SmtpStep != 5)
                     return;
@@ -176,7 +178,9 @@ private slots:
                 QVERIFY(Mailhost::stopSmtp());
                 stopMs = stopping.elapsed();
             });
+        });
         const QString said = send(sender, 30);
+        disconnect(ready);
         disconnect(hook);
         QVERIFY(stopped);
         QVERIFY2(unsentAtStop > 1024 * 1024, QByteArray::number(unsentAtStop).constData());
