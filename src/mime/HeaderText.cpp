@@ -30,7 +30,7 @@ QByteArray unfolded(const QByteArray& raw)
 // encoded words GMime left alone are decoded.
 QString oneLine(QString text)
 {
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.remove(QLatin1String("\r\n"));
     text.replace(u'\r', u' ');
     text.replace(u'\n', u' ');
     if (text.contains(QLatin1String("=?")))
