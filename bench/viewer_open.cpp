@@ -3,8 +3,10 @@
 // through the same store a retrieval uses; only the opening is timed.
 //
 //   QT_QPA_PLATFORM=offscreen viewer_open [ROUNDS] [ATTACHMENT_BYTES]
-// Prints key=value lines: the message size, the median and slowest opening.
+// Prints key=value lines: the message size, the median and slowest opening,
+// and the decoding time of multiparts nested 1000 and 10000 deep.
 #include "core/Module1.h"
+#include "mime/MessageDisplay.h"
 #include "pop3/MessageStore.h"
 #include "ui/Email.h"
 #include "ui/MainForm.h"
@@ -47,6 +49,26 @@ QByteArray reply(qsizetype attachmentBytes)
     return "+OK " + QByteArray::number(message.size()) + " octets\r\n" + message + ".\r\n";
 }
 
+QByteArray nested(int depth)
+{
+    QByteArray message = "MIME-Version: 1.0\r\nFrom: a@b.test\r\nSubject: deep\r\n";
+    for (int i = 0; i < depth; ++i)
+        message += "Content-Type: multipart/mixed; boundary=b" + QByteArray::number(i) +
+                   "\r\n\r\n--b" + QByteArray::number(i) + "\r\n";
+    message += "Content-Type: text/plain\r\n\r\nhello\r\n";
+    for (int i = depth - 1; i >= 0; --i)
+        message += "--b" + QByteArray::number(i) + "--\r\n";
+    return message;
+}
+
+double decodeMs(const QByteArray& message)
+{
+    QElapsedTimer clock;
+    clock.start();
+    Mime::displayMessage(message, {});
+    return clock.nsecsElapsed() / 1e6;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -74,6 +96,8 @@ int main(int argc, char* argv[])
                 "viewer_open_max_ms=%.1f\n",
                 bytes.size() / 1e6, attachment / 1e6, rounds, times[times.size() / 2],
                 times.back());
+    for (const int depth : {1000, 10000})
+        std::printf("nested_%d_decode_ms=%.1f\n", depth, decodeMs(nested(depth)));
     std::fflush(stdout);
     std::_Exit(0); // closing the mailbox window would end the program its own way
 }
