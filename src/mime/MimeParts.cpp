@@ -291,8 +291,8 @@ private:
         result.body += text;
     }
 
-    int m_texts = 0;         // texts shown so far of the message being walked
-    QStringList m_between;   // files met since the last text
+    int m_texts = 0;       // texts shown so far of the message being walked
+    QStringList m_between; // files met since the last text
 };
 
 } // namespace

@@ -203,9 +203,9 @@ private:
     QHash<QByteArray, int> m_index; // boundary -> its place in m_open
     bool m_inHeaders = true;        // a message starts with its header block
     bool m_digestPart = false;
-    bool m_inType = false;      // the field being read is Content-Type
-    QList<qsizetype> m_typeAt;  // where each Content-Type value of the block starts
-    QByteArray m_type;          // the last one, unfolded
+    bool m_inType = false;     // the field being read is Content-Type
+    QList<qsizetype> m_typeAt; // where each Content-Type value of the block starts
+    QByteArray m_type;         // the last one, unfolded
 };
 
 } // namespace

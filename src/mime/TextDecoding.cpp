@@ -31,12 +31,12 @@ struct Alias {
     const char* known;
 };
 constexpr Alias Aliases[] = {
-    {"eucgb2312_cn", "GB18030"}, {"euc_cn", "GB18030"},       {"euc-cn", "GB18030"},
-    {"gb2312-80", "GB18030"},    {"x-gbk", "GB18030"},        {"gb2312", "GB18030"},
-    {"gbk", "GB18030"},          {"ks_c_5601-1987", "CP949"}, {"ks_c_5601", "CP949"},
-    {"x-sjis", "SHIFT_JIS"},     {"shift-jis", "SHIFT_JIS"},  {"sjis", "SHIFT_JIS"},
-    {"cp932", "CP932"},          {"windows-31j", "CP932"},    {"windows-874", "CP874"},
-    {"x-mac-roman", "MACINTOSH"}, {"macroman", "MACINTOSH"},  {"x-mac-ce", "MAC-CENTRALEUROPE"}};
+    {"eucgb2312_cn", "GB18030"},  {"euc_cn", "GB18030"},       {"euc-cn", "GB18030"},
+    {"gb2312-80", "GB18030"},     {"x-gbk", "GB18030"},        {"gb2312", "GB18030"},
+    {"gbk", "GB18030"},           {"ks_c_5601-1987", "CP949"}, {"ks_c_5601", "CP949"},
+    {"x-sjis", "SHIFT_JIS"},      {"shift-jis", "SHIFT_JIS"},  {"sjis", "SHIFT_JIS"},
+    {"cp932", "CP932"},           {"windows-31j", "CP932"},    {"windows-874", "CP874"},
+    {"x-mac-roman", "MACINTOSH"}, {"macroman", "MACINTOSH"},   {"x-mac-ce", "MAC-CENTRALEUROPE"}};
 
 } // namespace
 
