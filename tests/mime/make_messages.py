@@ -123,8 +123,10 @@ def real_world():
 
     posts = MIMEMultipart("digest")
     for n in range(1, 111):
-        posts.attach(MIMEMessage(headers(text(f"Post number {n}.\n", "utf-8", None),
-                                         f"Topic {n}", None, f"P{n} <p{n}@example.org>")))
+        post = MIMEMultipart("alternative")
+        post.attach(text(f"Post {n}: send it as multipart/alternative.\n", "utf-8", None))
+        post.attach(MIMEText(f"<p>Post {n}</p>", "html", "utf-8"))
+        posts.attach(MIMEMessage(headers(post, f"Topic {n}", None, f"P{n} <p{n}@example.org>")))
     digest = MIMEMultipart()
     digest.attach(text("Send list submissions to list@example.org\n", "utf-8", None))
     digest.attach(text("Today's Topics:\n  1. Topic 1\n", "utf-8", None))
