@@ -1,7 +1,9 @@
 #include "mime/MessageDisplay.h"
 
 #include "mime/GMimeRef.h"
+#include "mime/HeaderText.h"
 #include "mime/MimeParts.h"
+#include "mime/NestingGuard.h"
 #include "mime/TextDecoding.h"
 #include "mime/UuBlocks.h"
 
@@ -17,16 +19,6 @@ QByteArrayView headerBlock(QByteArrayView message)
         return {};
     const qsizetype end = message.indexOf("\r\n\r\n");
     return end < 0 ? message : message.first(end + 2);
-}
-
-int countMultiparts(QByteArrayView message)
-{
-    const QByteArray lower = message.toByteArray().toLower();
-    int count = 0;
-    for (qsizetype at = lower.indexOf("multipart/"); at >= 0 && count <= MaxMultiparts;
-         at = lower.indexOf("multipart/", at + 1))
-        ++count;
-    return count;
 }
 
 GMimeMessage* parse(QByteArrayView bytes)
@@ -114,29 +106,28 @@ QString listSubject(QByteArrayView message, const QString& storedSubject)
     GMimeRef<GMimeMessage> parsed(parse(header));
     if (!parsed)
         return validUtf16(decodeEncodedWords(storedSubject));
-    return validUtf16(QString::fromUtf8(g_mime_message_get_subject(parsed.get())));
+    return validUtf16(subjectText(parsed.get()));
 }
 
 DisplayedMessage displayMessage(QByteArrayView message, const StoredValues& stored)
 {
-    if (!isMimeMessage(message) || countMultiparts(message) > MaxMultiparts)
+    if (!isMimeMessage(message))
         return validated(plainDisplay(message, stored));
-    GMimeRef<GMimeMessage> parsed(parse(message));
+    const QByteArray shallow = flattenDeepNesting(message, MaxNesting);
+    GMimeRef<GMimeMessage> parsed(parse(shallow.isNull() ? message : QByteArrayView(shallow)));
     if (!parsed)
         return validated(plainDisplay(message, stored));
 
     MessageParts parts = readParts(parsed.get());
     DisplayedMessage shown;
-    shown.subject = QString::fromUtf8(g_mime_message_get_subject(parsed.get()));
-    shown.from = addressText(g_mime_message_get_from(parsed.get()));
-    if (shown.from.isEmpty())
-        shown.from = plainDisplay(message, {{}, stored.recipient, {}}).from;
+    shown.subject = subjectText(parsed.get());
+    shown.from = fromText(parsed.get());
     if (parts.found) {
         shown.body = std::move(parts.body);
-    } else {
+    } else if (headerBlock(message).size() < message.size()) {
         // A missing boundary, say: the text as it stands.
         shown.body = plainDisplay(message, {{}, {}, stored.body}).body;
-    }
+    } // else headers only: no body, and no piece of the header block either
     shown.attachments = std::move(parts.attachments) + uuBlocks(shown.body);
     return validated(std::move(shown));
 }

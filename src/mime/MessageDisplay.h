@@ -33,10 +33,6 @@ struct DisplayedMessage {
     QList<Attachment> attachments;
 };
 
-// More multipart declarations than this, and the message is not taken apart:
-// the time GMime needs grows with the square of their nesting.
-inline constexpr int MaxMultiparts = 200;
-
 bool isMimeMessage(QByteArrayView message);
 
 // The list row: only the header block is read.

@@ -1,24 +1,22 @@
 #include "mime/MimeParts.h"
 
 #include "mime/FlowedText.h"
-#include "mime/GMimeRef.h"
+#include "mime/HeaderText.h"
 #include "mime/HtmlText.h"
+#include "mime/LenientBase64.h"
+#include "mime/NestingGuard.h"
 #include "mime/TextDecoding.h"
 
 #include <QByteArrayView>
+#include <QMimeDatabase>
+#include <QStringList>
+
+#include <utility>
 
 namespace Mime
 {
 namespace
 {
-
-// The parts of one message, before any of them is decoded.
-struct Found {
-    GMimePart* plain = nullptr;
-    GMimePart* html = nullptr;
-    QList<GMimeMessage*> forwarded;
-    QList<GMimePart*> files;
-};
 
 bool isType(GMimeObject* object, const char* type, const char* subtype)
 {
@@ -26,52 +24,86 @@ bool isType(GMimeObject* object, const char* type, const char* subtype)
     return contentType && g_mime_content_type_is_type(contentType, type, subtype);
 }
 
-// Depth first and in order, without recursion: markup nested thousands deep
-// must not exhaust the stack. Forwarded messages are not entered.
-Found findParts(GMimeObject* root)
+bool isAttachment(GMimeObject* object)
 {
-    Found found;
-    QList<GMimeObject*> pending{root};
-    while (!pending.isEmpty()) {
-        GMimeObject* object = pending.takeLast();
-        if (!object)
-            continue;
-        if (GMIME_IS_MULTIPART(object)) {
-            auto* multipart = GMIME_MULTIPART(object);
-            for (int i = g_mime_multipart_get_count(multipart) - 1; i >= 0; --i)
-                pending << g_mime_multipart_get_part(multipart, i);
-        } else if (GMIME_IS_MESSAGE_PART(object)) {
-            if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
-                found.forwarded << inner;
-        } else if (GMIME_IS_PART(object)) {
-            auto* part = GMIME_PART(object);
-            if (g_mime_part_get_filename(part)) {
-                found.files << part;
-            } else if (!g_mime_part_is_attachment(part)) {
-                if (!found.plain && isType(object, "text", "plain"))
-                    found.plain = part;
-                else if (!found.html && isType(object, "text", "html"))
-                    found.html = part;
-            }
-        }
-    }
-    return found;
+    const char* disposition = g_mime_object_get_disposition(object);
+    return disposition && g_ascii_strcasecmp(disposition, "attachment") == 0;
 }
 
-// The part's content with its transfer encoding undone and its charset
-// converted.
+// Text types, and the reports bounces carry, which are lines of text too.
+bool isTextual(GMimeObject* object)
+{
+    return isType(object, "text", "*") || isType(object, "message", "delivery-status") ||
+           isType(object, "message", "disposition-notification");
+}
+
+bool isBase64(GMimeDataWrapper* content)
+{
+    return g_mime_data_wrapper_get_encoding(content) == GMIME_CONTENT_ENCODING_BASE64;
+}
+
+// The content as it stands in the message, transfer encoding and all.
+QByteArray encodedContent(GMimeDataWrapper* content)
+{
+    GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
+    QByteArray bytes;
+    if (!stream || g_mime_stream_reset(stream) < 0)
+        return bytes;
+    const gint64 length = g_mime_stream_length(stream);
+    if (length > 0)
+        bytes.reserve(qsizetype(length));
+    char chunk[65536];
+    for (ssize_t got; (got = g_mime_stream_read(stream, chunk, sizeof chunk)) > 0;)
+        bytes.append(chunk, qsizetype(got));
+    return bytes;
+}
+
+QByteArray decodedContent(GMimeDataWrapper* content)
+{
+    GMimeRef<GMimeStream> memory(g_mime_stream_mem_new());
+    g_mime_data_wrapper_write_to_stream(content, memory.get());
+    const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len));
+}
+
+// Characters no text holds: control characters but white space, and
+// bytes that are not valid in the charset.
+bool mostlyGarbage(QByteArrayView bytes, const char* charset)
+{
+    const char* known = knownCharset(charset);
+    const QString text = !known || g_ascii_strcasecmp(known, "utf-8") == 0 ||
+                                 g_ascii_strcasecmp(known, "us-ascii") == 0
+                             ? QString::fromUtf8(bytes)
+                             : fromCharset(bytes, known);
+    qsizetype bad = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        bad += (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r' && u != u'\f') ||
+               (u >= 0x7F && u <= 0x9F) || u == 0xFFFD;
+    }
+    return bad * 10 > text.size();
+}
+
+// The part's text with its transfer encoding undone and its charset
+// converted. Base64 that decodes to garbage was not base64: the text as it
+// stands is shown instead.
 QString partText(GMimePart* part)
 {
     GMimeDataWrapper* content = g_mime_part_get_content(part);
     if (!content)
         return QString();
-    GMimeRef<GMimeStream> memory(g_mime_stream_mem_new());
-    g_mime_data_wrapper_write_to_stream(content, memory.get());
-    const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
     auto* object = GMIME_OBJECT(part);
-    QString text = fromCharset(
-        QByteArrayView(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len)),
-        g_mime_object_get_content_type_parameter(object, "charset"));
+    const char* charset = g_mime_object_get_content_type_parameter(object, "charset");
+    QByteArray bytes;
+    if (isBase64(content)) {
+        const QByteArray encoded = encodedContent(content);
+        bytes = decodeBase64(encoded);
+        if (mostlyGarbage(bytes, charset))
+            bytes = encoded;
+    } else {
+        bytes = decodedContent(content);
+    }
+    QString text = fromCharset(bytes, charset);
     const char* format = g_mime_object_get_content_type_parameter(object, "format");
     if (format && g_ascii_strcasecmp(format, "flowed") == 0) {
         const char* delSp = g_mime_object_get_content_type_parameter(object, "delsp");
@@ -85,68 +117,191 @@ qint64 decodedSize(GMimePart* part)
     GMimeDataWrapper* content = g_mime_part_get_content(part);
     if (!content)
         return 0;
+    if (isBase64(content)) {
+        // Counted in pieces, so a large file is never held a second time.
+        GMimeStream* stream = g_mime_data_wrapper_get_stream(content);
+        if (!stream || g_mime_stream_reset(stream) < 0)
+            return 0;
+        qint64 letters = 0;
+        char chunk[65536];
+        for (ssize_t got; (got = g_mime_stream_read(stream, chunk, sizeof chunk)) > 0;)
+            letters += base64Letters(QByteArrayView(chunk, qsizetype(got)));
+        return base64Size(letters);
+    }
     GMimeRef<GMimeStream> counter(g_mime_stream_null_new());
     g_mime_data_wrapper_write_to_stream(content, counter.get());
     return qint64(GMIME_STREAM_NULL(counter.get())->written);
 }
 
-QString fromGMime(const char* utf8)
+// A file without a name is named by its type: "attachment.pdf".
+QString fileName(GMimePart* part)
 {
-    return utf8 ? QString::fromUtf8(utf8) : QString();
+    if (const char* name = g_mime_part_get_filename(part); name && *name)
+        return QString::fromUtf8(name);
+    GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(part));
+    char* mimeType = type ? g_mime_content_type_get_mime_type(type) : nullptr;
+    const QString typeName = QString::fromUtf8(mimeType).toLower();
+    g_free(mimeType);
+    QString suffix;
+    if (typeName != QLatin1String("application/octet-stream"))
+        suffix = QMimeDatabase().mimeTypeForName(typeName).preferredSuffix();
+    return QStringLiteral("attachment.") + (suffix.isEmpty() ? QStringLiteral("bin") : suffix);
 }
+
+// The text of the HTML parts under a multipart/related's first part, as
+// bytes: what its other parts' Content-IDs are looked up in.
+QByteArray htmlOf(GMimeObject* object, int depth)
+{
+    if (!object || depth > MaxNesting)
+        return QByteArray();
+    if (GMIME_IS_MULTIPART(object)) {
+        QByteArray html;
+        auto* multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+            html += htmlOf(g_mime_multipart_get_part(multipart, i), depth + 1);
+        return html;
+    }
+    if (!GMIME_IS_PART(object) || !isType(object, "text", "html"))
+        return QByteArray();
+    GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(object));
+    return content ? decodedContent(content) : QByteArray();
+}
+
+// A picture the HTML shows by "cid:": the sender did not attach it.
+bool isReferenced(GMimeObject* object, const QByteArray& html)
+{
+    const char* id = g_mime_object_get_content_id(object);
+    return id && *id && html.contains("cid:" + QByteArray(id));
+}
+
+class Walker
+{
+public:
+    MessageParts result;
+
+    void message(GMimeMessage* message, int depth)
+    {
+        const int textsBefore = std::exchange(m_texts, 0);
+        walk(g_mime_message_get_mime_part(message), depth);
+        m_texts = textsBefore;
+    }
+
+private:
+    void walk(GMimeObject* object, int depth)
+    {
+        if (!object || depth > MaxNesting)
+            return;
+        if (GMIME_IS_MULTIPART(object)) {
+            auto* multipart = GMIME_MULTIPART(object);
+            const int count = g_mime_multipart_get_count(multipart);
+            if (isType(object, "multipart", "alternative")) {
+                walk(chosenAlternative(multipart), depth + 1);
+            } else if (isType(object, "multipart", "related") && count > 0) {
+                GMimeObject* root = g_mime_multipart_get_part(multipart, 0);
+                const QByteArray html = htmlOf(root, depth + 1);
+                walk(root, depth + 1);
+                for (int i = 1; i < count; ++i) {
+                    GMimeObject* part = g_mime_multipart_get_part(multipart, i);
+                    if (isAttachment(part) || !isReferenced(part, html))
+                        walk(part, depth + 1);
+                }
+            } else {
+                for (int i = 0; i < count; ++i)
+                    walk(g_mime_multipart_get_part(multipart, i), depth + 1);
+            }
+        } else if (GMIME_IS_MESSAGE_PART(object)) {
+            GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+            if (inner && depth + 1 <= MaxNesting) {
+                addText(QLatin1String("From: ") + fromText(inner) + QLatin1String("\r\nSubject: ") +
+                        subjectText(inner) + QLatin1String("\r\n"));
+                message(inner, depth + 1);
+            }
+        } else if (GMIME_IS_PART(object)) {
+            leaf(GMIME_PART(object));
+        }
+    }
+
+    // The plain text, else the HTML, else a multipart that may hold either.
+    static GMimeObject* chosenAlternative(GMimeMultipart* alternative)
+    {
+        GMimeObject* html = nullptr;
+        GMimeObject* nested = nullptr;
+        for (int i = 0; i < g_mime_multipart_get_count(alternative); ++i) {
+            GMimeObject* part = g_mime_multipart_get_part(alternative, i);
+            if (GMIME_IS_PART(part) && !isAttachment(part)) {
+                if (isType(part, "text", "plain"))
+                    return part;
+                if (!html && isType(part, "text", "html"))
+                    html = part;
+            } else if (!nested && GMIME_IS_MULTIPART(part)) {
+                nested = part;
+            }
+        }
+        return html ? html : nested;
+    }
+
+    // Disposition first, then type: a named text part is text while it is
+    // the first text of its message.
+    void leaf(GMimePart* part)
+    {
+        auto* object = GMIME_OBJECT(part);
+        if (isType(object, "message", "external-body") || isType(object, TooDeepType, "*"))
+            return;
+        if (!isAttachment(object) && isTextual(object) &&
+            (m_texts == 0 || !g_mime_part_get_filename(part))) {
+            ++m_texts;
+            QString text = partText(part);
+            if (isType(object, "text", "html"))
+                text = htmlToText(text);
+            if (!text.isNull())
+                addText(text);
+            return;
+        }
+        const QString name = fileName(part);
+        result.attachments << Attachment{name, decodedSize(part)};
+        result.found = true;
+        if (!result.body.isEmpty())
+            m_between << name;
+    }
+
+    void addText(const QString& text)
+    {
+        result.found = true;
+        if (text.trimmed().isEmpty())
+            return;
+        QString piece;
+        for (const QString& name : std::as_const(m_between))
+            piece += QLatin1String("[Attached: ") + name + QLatin1String("]\r\n");
+        m_between.clear();
+        if (!piece.isEmpty())
+            append(piece);
+        append(text);
+    }
+
+    // Texts are kept apart by one empty line.
+    void append(const QString& text)
+    {
+        if (!result.body.isEmpty()) {
+            qsizetype end = result.body.size();
+            while (end > 0 && result.body[end - 1].isSpace())
+                --end;
+            result.body.truncate(end);
+            result.body += QLatin1String("\r\n\r\n");
+        }
+        result.body += text;
+    }
+
+    int m_texts = 0;       // texts shown so far of the message being walked
+    QStringList m_between; // files met since the last text
+};
 
 } // namespace
 
-QString addressText(InternetAddressList* list)
-{
-    if (!list || internet_address_list_length(list) == 0)
-        return QString();
-    char* text = internet_address_list_to_string(list, nullptr, FALSE);
-    QString result = fromGMime(text);
-    g_free(text);
-    return result;
-}
-
 MessageParts readParts(GMimeMessage* message)
 {
-    MessageParts result;
-    // Each forwarded message follows the text of the one that holds it.
-    struct Pending {
-        GMimeMessage* message;
-        int depth;
-    };
-    QList<Pending> pending{{message, 0}};
-    while (!pending.isEmpty()) {
-        const Pending current = pending.takeFirst();
-        const Found found = findParts(g_mime_message_get_mime_part(current.message));
-        if (current.depth > 0) {
-            if (!result.body.isEmpty())
-                result.body += QLatin1String(result.body.endsWith(u'\n') ? "\r\n" : "\r\n\r\n");
-            result.body +=
-                QLatin1String("From: ") + addressText(g_mime_message_get_from(current.message)) +
-                QLatin1String("\r\nSubject: ") +
-                fromGMime(g_mime_message_get_subject(current.message)) + QLatin1String("\r\n\r\n");
-            result.found = true;
-        }
-        if (found.plain) {
-            result.body += partText(found.plain);
-            result.found = true;
-        } else if (found.html) {
-            const QString text = htmlToText(partText(found.html));
-            result.body += text;
-            result.found = result.found || !text.isNull();
-        }
-        for (GMimePart* file : found.files) {
-            result.attachments << Attachment{fromGMime(g_mime_part_get_filename(file)),
-                                             decodedSize(file)};
-            result.found = true;
-        }
-        if (current.depth < MaxForwardDepth) {
-            for (qsizetype i = found.forwarded.size() - 1; i >= 0; --i)
-                pending.prepend({found.forwarded[i], current.depth + 1});
-        }
-    }
-    return result;
+    Walker walker;
+    walker.message(message, 0);
+    return std::move(walker.result);
 }
 
 } // namespace Mime

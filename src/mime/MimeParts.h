@@ -1,6 +1,8 @@
 #pragma once
-// What a parsed MIME message says: the text its sender wrote (with the text
-// of any forwarded message after it) and the files attached to it.
+// What a parsed MIME message says: every text its sender wrote, in order
+// (forwarded messages where they stand, under their own From and Subject
+// lines), and the files attached to it, each named where it stood between
+// two texts.
 
 #include "mime/Attachment.h"
 #include "mime/GMimeRef.h"
@@ -17,12 +19,10 @@ struct MessageParts {
     bool found = false; // some part gave text, a file or a forwarded message
 };
 
-// Messages forwarded inside forwarded messages are shown this deep at most.
-inline constexpr int MaxForwardDepth = 32;
+// Parts nested deeper than this (multiparts and forwarded messages counted
+// alike) are not shown.
+inline constexpr int MaxNesting = 32;
 
 MessageParts readParts(GMimeMessage* message);
-
-// "Name <address>" for each address, joined by ", "; empty for none.
-QString addressText(InternetAddressList* list);
 
 } // namespace Mime

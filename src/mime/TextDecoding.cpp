@@ -24,7 +24,50 @@ bool isUtf8Name(const char* charset)
            g_ascii_strcasecmp(charset, "us-ascii") == 0;
 }
 
+// Names that mail programs write and that neither GMime nor iconv knows,
+// with a name iconv knows for the same (or a larger) character set.
+struct Alias {
+    const char* written;
+    const char* known;
+};
+constexpr Alias Aliases[] = {
+    {"eucgb2312_cn", "GB18030"},  {"euc_cn", "GB18030"},       {"euc-cn", "GB18030"},
+    {"gb2312-80", "GB18030"},     {"x-gbk", "GB18030"},        {"gb2312", "GB18030"},
+    {"gbk", "GB18030"},           {"ks_c_5601-1987", "CP949"}, {"ks_c_5601", "CP949"},
+    {"x-sjis", "SHIFT_JIS"},      {"shift-jis", "SHIFT_JIS"},  {"sjis", "SHIFT_JIS"},
+    {"cp932", "CP932"},           {"windows-31j", "CP932"},    {"windows-874", "CP874"},
+    {"x-mac-roman", "MACINTOSH"}, {"macroman", "MACINTOSH"},   {"x-mac-ce", "MAC-CENTRALEUROPE"}};
+
 } // namespace
+
+const char* knownCharset(const char* charset)
+{
+    if (!charset)
+        return charset;
+    for (const Alias& alias : Aliases) {
+        if (g_ascii_strcasecmp(charset, alias.written) == 0)
+            return alias.known;
+    }
+    return charset;
+}
+
+QByteArray withKnownCharsets(QByteArray text)
+{
+    // Each encoded word starts "=?charset?" (or "=?charset*language?").
+    for (qsizetype at = text.indexOf("=?"); at >= 0; at = text.indexOf("=?", at + 2)) {
+        qsizetype end = at + 2;
+        while (end < text.size() && end - at < 40 && text[end] != '?' && text[end] != '*' &&
+               text[end] != ' ')
+            ++end;
+        if (end >= text.size() || (text[end] != '?' && text[end] != '*'))
+            continue;
+        const QByteArray name = text.mid(at + 2, end - at - 2);
+        const char* known = knownCharset(name.constData());
+        if (known != name.constData())
+            text.replace(at + 2, name.size(), known);
+    }
+    return text;
+}
 
 QString latin1ToWindows1252(QString text)
 {
@@ -50,7 +93,7 @@ QString decodeEncodedWords(const QString& text)
     ensureGMime();
     // GMime reads up to a NUL: the text after one is kept as it stands.
     const qsizetype nul = text.indexOf(QChar(0));
-    const QByteArray utf8 = (nul < 0 ? text : text.left(nul)).toUtf8();
+    const QByteArray utf8 = withKnownCharsets((nul < 0 ? text : text.left(nul)).toUtf8());
     char* decoded = g_mime_utils_header_decode_text(nullptr, utf8.constData());
     if (!decoded)
         return text;
@@ -63,6 +106,7 @@ QString decodeEncodedWords(const QString& text)
 
 QString fromCharset(QByteArrayView bytes, const char* charset)
 {
+    charset = knownCharset(charset);
     if (!charset || isUtf8Name(charset) || bytes.isEmpty())
         return fromUtf8OrWindows1252(bytes);
     // Mail labelled Latin-1 is nearly always written on Windows.

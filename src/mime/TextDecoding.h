@@ -2,6 +2,7 @@
 // Turning bytes and header text into display strings: the charset rules that
 // every window applies, whether the message is MIME or not.
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -19,6 +20,12 @@ QString decodeEncodedWords(const QString& text);
 // Bytes in the named charset; unknown or missing charsets follow
 // fromUtf8OrWindows1252.
 QString fromCharset(QByteArrayView bytes, const char* charset);
+// A charset name that iconv knows for the one the message gives: the names
+// some mail programs write (eucgb2312_cn, x-sjis, ks_c_5601-1987, ...) are
+// mapped, any other comes back as it is.
+const char* knownCharset(const char* charset);
+// The text with the charset of each encoded word replaced by knownCharset's.
+QByteArray withKnownCharsets(QByteArray text);
 // Unpaired surrogates become U+FFFD, so the text is valid UTF-16.
 QString validUtf16(QString text);
 
