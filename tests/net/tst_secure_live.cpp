@@ -334,9 +334,18 @@ void TestSecureLive::untrustedAnsweredYesThenChanged()
     m_trust = true;
     retrieveWorks(2);
     QCOMPARE(m_questions.size(), 1);
-    // Kept: the same certificate is not asked about again.
+    // The question says whom the certificate names, who issued it, for how
+    // long, and how to compare the fingerprint.
+    for (const char* part : {"It names: localhost, 127.0.0.1", "Issued by: localhost", "Valid from ",
+                             "openssl s_client -connect 127.0.0.1:995"})
+        QVERIFY2(m_questions[0].contains(QLatin1String(part)), qPrintable(m_questions[0]));
+    // Kept for the host: the same certificate is not asked about again, on
+    // this port or another.
     retrieveWorks(2);
+    QCOMPARE(send(QStringLiteral("127.0.0.1:465"), QStringLiteral("x"), QStringLiteral("y")),
+             QStringLiteral("Message has been sent"));
     QCOMPARE(m_questions.size(), 1);
+    QVERIFY(Mailhost::waitCount(3));
 
     QVERIFY(Mailhost::setCertificate(QStringLiteral("untrusted2")));
     m_trust = false;
@@ -347,7 +356,7 @@ void TestSecureLive::untrustedAnsweredYesThenChanged()
     QCOMPARE(m_boxes.last(), QStringLiteral("Error Has Occured"));
 
     QVERIFY(Mailhost::setCertificate(QStringLiteral("good")));
-    retrieveWorks(2);
+    retrieveWorks(3);
 }
 
 void TestSecureLive::noStartTlsNothingSent()
