@@ -44,4 +44,17 @@ bool allow(const QString& protocol, const QString& host)
     return store.SaveSetting(Section, keyFor(protocol, host), QStringLiteral("-1"));
 }
 
+Answer ask(const QString& protocol, const QString& host, const QString& question,
+           const Prompt& prompt)
+{
+    if (allowed(protocol, host))
+        return Answer::Yes;
+    if (!prompt)
+        return Answer::NobodyAsked;
+    if (!prompt(question))
+        return Answer::No;
+    allow(protocol, host);
+    return Answer::Yes;
+}
+
 } // namespace PlainTextConsent

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace PlainTextConsent
 {
 
@@ -20,5 +22,13 @@ void setIsLocalForTest(bool (*isLocal)(const QString& host));
 bool allowed(const QString& protocol, const QString& host);
 // Keeps the user's Yes. False when the settings store could not be written.
 bool allow(const QString& protocol, const QString& host);
+
+// The user's answer to `question`; true sends it anyway.
+using Prompt = std::function<bool(const QString& question)>;
+enum class Answer { Yes, No, NobodyAsked };
+// Yes where no question is needed; otherwise what the prompt answers (a Yes
+// is kept), or NobodyAsked where there is no prompt.
+Answer ask(const QString& protocol, const QString& host, const QString& question,
+           const Prompt& prompt);
 
 } // namespace PlainTextConsent

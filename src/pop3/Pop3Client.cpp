@@ -59,34 +59,28 @@ void Pop3Client::start(Pop3Session::Mode mode, const QString& server, const QStr
 
 bool Pop3Client::unencryptedAllowed(const QString& host)
 {
-    const QString protocol = QStringLiteral("POP3");
-    if (PlainTextConsent::allowed(protocol, host))
-        return true;
-    if (!m_consent) {
+    // The box lets events run: a session started meanwhile is the one that
+    // counts.
+    const int generation = m_generation;
+    using PlainTextConsent::Answer;
+    const Answer answer = PlainTextConsent::ask(
+        QStringLiteral("POP3"), host,
+        QStringLiteral("The password for %1 would be sent unencrypted. Most providers offer "
+                       "POP3 over TLS on port 995: write %1:995 in Options. Send it unencrypted "
+                       "anyway?")
+            .arg(host),
+        m_consent);
+    if (answer == Answer::NobodyAsked) {
         const QString why = QStringLiteral("the password for %1 would be sent unencrypted, and "
                                            "nobody was asked.")
                                 .arg(host);
         Module1::Log(QStringLiteral("POP3 Error: ") + why);
         emit refused(why);
-        return false;
-    }
-    // The box lets events run: a session started meanwhile is the one that
-    // counts.
-    const int generation = m_generation;
-    const bool yes = m_consent(QStringLiteral("The password for %1 would be sent unencrypted. "
-                                              "Most providers offer POP3 over TLS on port 995: "
-                                              "write %1:995 in Options. Send it unencrypted "
-                                              "anyway?")
-                                   .arg(host));
-    if (generation != m_generation)
-        return false;
-    if (!yes) {
+    } else if (answer == Answer::No) {
         Module1::Log(QStringLiteral("POP3 Error: the password for %1 was not sent unencrypted.")
                          .arg(host));
-        return false;
     }
-    PlainTextConsent::allow(protocol, host);
-    return true;
+    return answer == Answer::Yes && generation == m_generation;
 }
 
 void Pop3Client::endSession()

@@ -6,11 +6,11 @@
 // mailbox window only shows it.
 
 #include "net/MailConnection.h"
+#include "net/PlainTextConsent.h"
 #include "pop3/Pop3Session.h"
 
 #include <QObject>
 
-#include <functional>
 
 class Pop3Client : public QObject
 {
@@ -24,7 +24,7 @@ public:
 
     // Asked before a password would go unencrypted to another machine;
     // true sends it anyway.
-    using ConsentPrompt = std::function<bool(const QString& question)>;
+    using ConsentPrompt = PlainTextConsent::Prompt;
 
     explicit Pop3Client(QObject* parent = nullptr);
 

@@ -85,27 +85,22 @@ void SmtpClient::send(const QString& host, const SmtpDialogue::Message& message,
 
 bool SmtpClient::unencryptedAllowed(const QString& host)
 {
-    const QString protocol = QStringLiteral("SMTP");
-    if (PlainTextConsent::allowed(protocol, host))
-        return true;
-    if (!m_consent) {
-        emit refused(QStringLiteral("The message to %1 would be sent unencrypted, and nobody was "
-                                    "asked. Nothing was sent.")
-                         .arg(host));
-        return false;
-    }
     // The box lets events run: a send started meanwhile is the one that
     // counts.
     const int send = m_sends;
-    const bool yes = m_consent(QStringLiteral("The message to %1 would be sent unencrypted. Most "
-                                              "providers offer SMTP with STARTTLS on port 587: "
-                                              "write %1:587 in the Host field. Send it "
-                                              "unencrypted anyway?")
-                                   .arg(host));
-    if (!yes || send != m_sends)
-        return false;
-    PlainTextConsent::allow(protocol, host);
-    return true;
+    using PlainTextConsent::Answer;
+    const Answer answer = PlainTextConsent::ask(
+        QStringLiteral("SMTP"), host,
+        QStringLiteral("The message to %1 would be sent unencrypted. Most providers offer SMTP "
+                       "with STARTTLS on port 587: write %1:587 in the Host field. Send it "
+                       "unencrypted anyway?")
+            .arg(host),
+        m_consent);
+    if (answer == Answer::NobodyAsked)
+        emit refused(QStringLiteral("The message to %1 would be sent unencrypted, and nobody "
+                                    "was asked. Nothing was sent.")
+                         .arg(host));
+    return answer == Answer::Yes && send == m_sends;
 }
 
 void SmtpClient::react(const SmtpDialogue::Reaction& reaction, bool progressed)

@@ -8,11 +8,11 @@
 // window only shows it.
 
 #include "net/MailConnection.h"
+#include "net/PlainTextConsent.h"
 #include "smtp/SmtpDialogue.h"
 
 #include <QObject>
 
-#include <functional>
 #include <optional>
 
 class SmtpClient : public QObject
@@ -29,7 +29,7 @@ public:
 
     // Asked before a message would go unencrypted to another machine; true
     // sends it anyway. Without a prompt such a send is refused.
-    using ConsentPrompt = std::function<bool(const QString& question)>;
+    using ConsentPrompt = PlainTextConsent::Prompt;
 
     explicit SmtpClient(QObject* parent = nullptr);
     void setConsentPrompt(ConsentPrompt prompt) { m_consent = std::move(prompt); }
