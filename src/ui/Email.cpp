@@ -41,8 +41,11 @@ Email::Email()
     pop3 = new Pop3Client(this);
     pop3->setObjectName(QStringLiteral("pop3"));
     pop3->connection().setTrustPrompt(CertificatePrompt::ask);
-    connect(pop3, &Pop3Client::messageStored, this,
-            [this](int, const QString& subject) { lstMessages->addItem(subject); });
+    connect(pop3, &Pop3Client::messageStored, this, [this](int, const QString& subject) {
+        // A long subject runs past the list's edge: the tooltip holds it whole.
+        auto* row = new QListWidgetItem(subject, lstMessages);
+        row->setToolTip(subject);
+    });
     connect(pop3, &Pop3Client::retrievalFinished, this, &Module1::SlideInMailbox);
     connect(pop3, &Pop3Client::failed, this, &Email::errorPath);
     connect(pop3, &Pop3Client::refused, this, &Email::refusal);
@@ -84,10 +87,11 @@ void Email::StartSession(Pop3Session::Mode mode)
     pop3->start(mode, Module1::MailServer, Module1::UserName, Module1::MailPassword);
 }
 
-void Email::errorPath()
+void Email::errorPath(const QByteArray&, const QString& plain)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillbeacon"),
                     QStringLiteral("Error Has Occured"), QMessageBox::Ok);
+    box.setInformativeText(plain);
     box.exec();
 }
 
