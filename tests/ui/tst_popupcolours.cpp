@@ -49,39 +49,20 @@ double textContrast(const QImage& image, const QRect& area)
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             ++counts[image.pixel(x, y) | 0xff000000];
-    QRgb background = 0;
-    int most = 0;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            background = it.key();
-        }
-    }
+    QRgb background = counts.cbegin().key();
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        background = it.value() > counts[background] ? it.key() : background;
     double best = 1;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         best = qMax(best, contrast(it.key(), background));
     return best;
 }
 
-// A dark theme as a desktop gives it: light text for dark backgrounds.
+// A dark theme as a desktop gives it: from a dark grey, Qt derives white text
+// on a black base and the rest.
 QPalette darkPalette()
 {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(53, 53, 53));
-    p.setColor(QPalette::WindowText, QColor(238, 238, 238));
-    p.setColor(QPalette::Base, QColor(42, 42, 42));
-    p.setColor(QPalette::AlternateBase, QColor(66, 66, 66));
-    p.setColor(QPalette::Text, QColor(238, 238, 238));
-    p.setColor(QPalette::Button, QColor(53, 53, 53));
-    p.setColor(QPalette::ButtonText, QColor(238, 238, 238));
-    p.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    p.setColor(QPalette::HighlightedText, QColor(238, 238, 238));
-    p.setColor(QPalette::Light, QColor(80, 80, 80));
-    p.setColor(QPalette::Midlight, QColor(66, 66, 66));
-    p.setColor(QPalette::Mid, QColor(40, 40, 40));
-    p.setColor(QPalette::Dark, QColor(30, 30, 30));
-    p.setColor(QPalette::Shadow, QColor(10, 10, 10));
-    return p;
+    return QPalette(QColor(53, 53, 53), QColor(53, 53, 53));
 }
 
 } // namespace
@@ -117,33 +98,31 @@ void TestPopupColours::textsReadableOnDarkTheme()
     MainForm* viewer = Module1::Viewer;
     QVERIFY(viewer);
 
+    // Each text: its window, and the area it stands in there. An inset keeps
+    // a control's frame or bevel out of the measure.
     struct Text {
         QString name;
         QWidget* window;
-        QRect area; // in the window
+        QRect area;
     };
     QList<Text> texts;
-    // `inset` keeps a control's frame or bevel out of the measured area.
-    const auto add = [&](const QString& name, QWidget* window, QWidget* control, int inset = 0,
+    const auto add = [&](const char* name, QWidget* window, QWidget* control, int inset = 0,
                          QRect area = QRect()) {
-        if (area.isNull())
-            area = control->rect();
-        area.adjust(inset, inset, -inset, -inset);
-        texts << Text{name, window, QRect(control->mapTo(window, area.topLeft()), area.size())};
+        area = (area.isNull() ? control->rect() : area).adjusted(inset, inset, -inset, -inset);
+        texts << Text{QLatin1String(name), window,
+                      QRect(control->mapTo(window, area.topLeft()), area.size())};
     };
     QListWidget* list = email.lstMessages;
-    add(QStringLiteral("mailbox title"), &email, email.Label6);
-    add(QStringLiteral("list row"), &email, list->viewport(), 0,
-        list->visualItemRect(list->item(0)));
-    add(QStringLiteral("selected list row"), &email, list->viewport(), 0,
-        list->visualItemRect(list->item(1)));
-    add(QStringLiteral("From label"), viewer, viewer->Label1);
-    add(QStringLiteral("Subject label"), viewer, viewer->Label5);
-    add(QStringLiteral("Body label"), viewer, viewer->Label7);
-    add(QStringLiteral("subject"), viewer, viewer->txtSubject);
-    add(QStringLiteral("address box"), viewer, viewer->txtSender, 3);
-    add(QStringLiteral("body box"), viewer, viewer->txtMessage->viewport());
-    add(QStringLiteral("Reply button"), viewer, viewer->Command1, 4);
+    add("mailbox title", &email, email.Label6);
+    add("list row", &email, list->viewport(), 0, list->visualItemRect(list->item(0)));
+    add("selected list row", &email, list->viewport(), 0, list->visualItemRect(list->item(1)));
+    add("From label", viewer, viewer->Label1);
+    add("Subject label", viewer, viewer->Label5);
+    add("Body label", viewer, viewer->Label7);
+    add("subject", viewer, viewer->txtSubject);
+    add("address box", viewer, viewer->txtSender, 3);
+    add("body box", viewer, viewer->txtMessage->viewport());
+    add("Reply button", viewer, viewer->Command1, 4);
 
     QHash<QWidget*, QImage> renders;
     QStringList unreadable;
