@@ -12,7 +12,8 @@ struct Pop3Action {
         Store, // message `index` (0-based), the RETR reply in `bytes`: into the tables and the list
         SlideIn, // the last message is in: slide the mailbox window in
         Close,   // the session ended normally: close the socket
-        Fail,    // error path: close, "Error Has Occured" box, log "POP3 Error: " + `bytes`
+        Fail,    // error path: close, "Error Has Occured" box, log "POP3 Error: " + `bytes`;
+                 // `text` says why in plain words, under the box's text
     };
 
     explicit Pop3Action(Kind k) : kind(k) {}

@@ -2,20 +2,31 @@
 
 #include "core/Log.h"
 #include "core/Module1.h"
+#include "net/PlainReason.h"
 #include "net/PlainTextConsent.h"
 #include "pop3/MessageStore.h"
 
 #include <QCoreApplication>
 
+namespace
+{
+// Where the user typed the server, as the plain reasons name it.
+const QString IncomingServerPlace = QStringLiteral("in Options");
+} // namespace
+
 Pop3Client::Pop3Client(QObject* parent) : QObject(parent), m_connection(this)
 {
     connect(&m_connection, &MailConnection::dataArrived, this, &Pop3Client::dataArrived);
     connect(&m_connection, &MailConnection::failed, this,
-            [this](const QString& reason) { connectionFailed(reason); });
+            [this](const QString& reason, int winsock, bool tls) {
+                connectionFailed(reason, PlainReason::connectionFailed(
+                                             m_address, IncomingServerPlace, winsock, tls, reason));
+            });
     connect(&m_connection, &MailConnection::timedOut, this, [this] {
         connectionFailed(
             QStringLiteral("Connection timed out: no data from the server for %1 seconds.")
-                .arg(m_idleTimeoutMs / 1000.0));
+                .arg(m_idleTimeoutMs / 1000.0),
+            PlainReason::timedOut());
     });
 }
 
@@ -51,6 +62,7 @@ void Pop3Client::start(Pop3Session::Mode mode, const QString& server, const QStr
         return;
 
     m_session.start(mode, user, password);
+    m_address = *address;
     ++m_generation;
     m_connection.open(*address, tls ? MailConnection::Security::Tls
                                     : MailConnection::Security::Plain);
@@ -134,7 +146,7 @@ void Pop3Client::runActions(const Pop3Actions& actions)
             break;
         case Pop3Action::Kind::Fail:
             endSession();
-            emit failed(action.bytes);
+            emit failed(action.bytes, action.text);
             Module1::LogBytes("POP3 Error: " + action.bytes);
             break;
         }
@@ -148,7 +160,7 @@ void Pop3Client::storeMessage(int index, const QByteArray& reply)
     emit messageStored(index, Module1::storeRetrievedMessage(index, reply));
 }
 
-void Pop3Client::connectionFailed(const QString& reason)
+void Pop3Client::connectionFailed(const QString& reason, const QString& plain)
 {
-    runActions(m_session.connectionFailed(reason));
+    runActions(m_session.connectionFailed(reason, plain));
 }

@@ -48,7 +48,8 @@ signals:
     // The last message of a retrieve session is in.
     void retrievalFinished();
     // The error path: the session is over; the reason is logged after this.
-    void failed(const QByteArray& reason);
+    // `plain` says why in the user's words.
+    void failed(const QByteArray& reason, const QString& plain);
     // The session could not start; nothing was sent.
     void refused(const QString& text);
 
@@ -56,11 +57,12 @@ private:
     void dataArrived();
     void runActions(const Pop3Actions& actions);
     void storeMessage(int index, const QByteArray& reply);
-    void connectionFailed(const QString& reason);
+    void connectionFailed(const QString& reason, const QString& plain);
     void endSession();
     bool unencryptedAllowed(const QString& host);
 
     MailConnection m_connection;
+    ServerAddress m_address;
     Pop3Session m_session;
     int m_idleTimeoutMs = IdleTimeoutMs;
     int m_generation = 0; // changes whenever a session starts or ends

@@ -1,5 +1,6 @@
 #include "pop3/Pop3Session.h"
 
+#include "net/PlainReason.h"
 #include "pop3/ExtractHeaders.h"
 
 #include <cstring>
@@ -117,8 +118,11 @@ Pop3Actions Pop3Session::receive(const QByteArray& data)
         // bytes not searched yet are searched.
         const qsizetype end = m_receiveBuffer.indexOf('\n', m_lineScanFrom);
         if (end < 0 ? m_receiveBuffer.size() > MaxReplyLine : end >= MaxReplyLine) {
-            out +=
-                fail("a reply line is longer than " + QByteArray::number(MaxReplyLine) + " bytes.");
+            out += fail(
+                "a reply line is longer than " + QByteArray::number(MaxReplyLine) + " bytes.",
+                QStringLiteral("The server sent a line longer than %1 bytes, which no POP3 server "
+                               "does. Check the incoming mail server and its port in Options.")
+                    .arg(MaxReplyLine));
             break;
         }
         if (end < 0) {
@@ -134,7 +138,7 @@ Pop3Actions Pop3Session::receive(const QByteArray& data)
     return out;
 }
 
-Pop3Actions Pop3Session::connectionFailed(const QString& reason)
+Pop3Actions Pop3Session::connectionFailed(const QString& reason, const QString& plain)
 {
     if (!m_running)
         return {};
@@ -142,7 +146,7 @@ Pop3Actions Pop3Session::connectionFailed(const QString& reason)
         return endAfterQuit({logAction(
             QStringLiteral("QUIT was sent; the session ends without its reply: ") + reason)});
     }
-    return fail(reason.toUtf8());
+    return fail(reason.toUtf8(), plain);
 }
 
 Pop3Actions Pop3Session::endAfterQuit(Pop3Actions out)
@@ -156,18 +160,35 @@ Pop3Actions Pop3Session::endAfterQuit(Pop3Actions out)
     for (int n : m_refusedDeles)
         numbers << QByteArray::number(n);
     Pop3Action a(Pop3Action::Kind::Fail);
-    a.bytes = "the server refused DELE for message" + QByteArray(numbers.size() > 1 ? "s " : " ") +
-              numbers.join(", ") + ".";
+    const QByteArray which =
+        QByteArray(numbers.size() > 1 ? "s " : " ") + numbers.join(", ");
+    a.bytes = "the server refused DELE for message" + which + ".";
+    a.text = QStringLiteral("The server did not delete message%1; the other messages were "
+                            "deleted.")
+                 .arg(QString::fromLatin1(which));
     out << a;
     return out;
 }
 
-Pop3Actions Pop3Session::fail(const QByteArray& what)
+Pop3Actions Pop3Session::fail(const QByteArray& what, const QString& plain)
 {
     m_running = false;
     Pop3Action a(Pop3Action::Kind::Fail);
     a.bytes = what;
+    a.text = plain;
     return {a};
+}
+
+Pop3Actions Pop3Session::refusedReply(const QByteArray& reply)
+{
+    QString plain = PlainReason::serverSaid(reply);
+    if (!reply.startsWith('-')) {
+        plain += QStringLiteral(" That is no POP3 reply: check the incoming mail server and its "
+                                "port in Options.");
+    } else if (m_step == UserReply || m_step == PassReply) {
+        plain += QStringLiteral(" Check the user name and password in Options.");
+    }
+    return fail(reply, plain);
 }
 
 Pop3Actions Pop3Session::handleReply(const QByteArray& reply)
@@ -175,7 +196,7 @@ Pop3Actions Pop3Session::handleReply(const QByteArray& reply)
     if (m_step == Closing)
         return closingReply(reply);
     if (!reply.startsWith('+'))
-        return fail(reply);
+        return refusedReply(reply);
 
     Pop3Actions out;
     switch (m_step) {
@@ -212,7 +233,7 @@ Pop3Actions Pop3Session::closingReply(const QByteArray& reply)
     const int number = ++m_closingReplies;
     const bool toDele = number <= m_deleCount;
     if (!reply.startsWith('+') && !toDele)
-        return fail(reply);
+        return fail(reply, PlainReason::serverSaid(reply));
     Pop3Actions out;
     if (!reply.startsWith('+')) {
         m_refusedDeles << number;
@@ -251,8 +272,10 @@ bool Pop3Session::parseStatCount(const QByteArray& reply, int* count)
 Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
 {
     int count = 0;
-    if (!parseStatCount(reply, &count))
-        return fail(reply);
+    if (!parseStatCount(reply, &count)) {
+        return fail(reply, PlainReason::serverSaid(reply) +
+                               QStringLiteral(" The number of messages in it cannot be read."));
+    }
     m_messageCount = count;
 
     Pop3Actions out;
@@ -323,7 +346,7 @@ Pop3Actions Pop3Session::collectMessage()
             // "-ERR no such message": there will be no terminator to wait for.
             const QByteArray reply = m_receiveBuffer.left(end + 1);
             m_receiveBuffer.remove(0, end + 1);
-            return fail(reply);
+            return fail(reply, PlainReason::serverSaid(reply));
         }
         m_statusEnd = end;
         prepareForMessage(end);
@@ -335,9 +358,11 @@ Pop3Actions Pop3Session::collectMessage()
     if (at < 0 && m_receiveBuffer.size() > m_messageLimit) {
         // Nothing of it is kept.
         m_receiveBuffer = QByteArray();
-        return fail("message " + QByteArray::number(m_currentMessage) + " is larger than " +
-                    QByteArray::number(m_messageLimit) +
-                    " bytes without its end; the session was ended.");
+        const QByteArray why = "message " + QByteArray::number(m_currentMessage) +
+                               " is larger than " + QByteArray::number(m_messageLimit) +
+                               " bytes without its end; the session was ended.";
+        return fail(why, QStringLiteral("The server sent a message far larger than it said "
+                                        "and did not end it: the check was stopped."));
     }
     if (at < 0) {
         m_scanFrom = qMax<qsizetype>(0, m_receiveBuffer.size() - 3);

@@ -58,7 +58,8 @@ public:
     // The connection failed (refused, lost, timed out): the error path while
     // a session runs, nothing otherwise. Once QUIT is out there is nothing
     // left to lose, so the session just ends, with one line in the log.
-    Pop3Actions connectionFailed(const QString& reason);
+    // `plain` is the reason in the user's words, for the box.
+    Pop3Actions connectionFailed(const QString& reason, const QString& plain = QString());
 
     // Complete replies and messages received so far: the owner's idle timer
     // measures time without progress, not time without bytes.
@@ -96,7 +97,8 @@ private:
     Pop3Actions messageComplete(QByteArray reply);
     Pop3Actions closingReply(const QByteArray& reply);
     Pop3Actions endAfterQuit(Pop3Actions out);
-    Pop3Actions fail(const QByteArray& what);
+    Pop3Actions fail(const QByteArray& what, const QString& plain);
+    Pop3Actions refusedReply(const QByteArray& reply);
     void sendAndLog(Pop3Actions& out, const QByteArray& command, const QString& logged);
     void sendQuit(Pop3Actions& out);
     void prepareForMessage(qsizetype statusEnd);

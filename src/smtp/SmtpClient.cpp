@@ -1,6 +1,7 @@
 #include "smtp/SmtpClient.h"
 
 #include "core/Module1.h"
+#include "net/PlainReason.h"
 #include "net/PlainTextConsent.h"
 #include "smtp/SubmissionHeaders.h"
 
@@ -9,6 +10,8 @@ namespace
 // The data section goes out in pieces of this size, and the next one only
 // when less than this is still waiting: a large attachment is not held twice.
 constexpr qsizetype PieceSize = 256 * 1024;
+// Where the user typed the server, as the plain reasons name it.
+const QString HostPlace = QStringLiteral("in the Host box");
 } // namespace
 
 SmtpClient::SmtpClient(QObject* parent) : QObject(parent), m_connection(this)
@@ -79,6 +82,7 @@ void SmtpClient::send(const QString& host, const SmtpDialogue::Message& message,
                                                       : SmtpDialogue::Security::Plain,
                      account);
     Module1::SmtpStep = 0;
+    m_address = *address;
     m_connection.open(*address, security);
     armTimer();
 }
@@ -125,7 +129,7 @@ void SmtpClient::react(const SmtpDialogue::Reaction& reaction, bool progressed)
     if (reaction.outcome == SmtpDialogue::Outcome::Sent)
         emit sent();
     else if (reaction.outcome == SmtpDialogue::Outcome::Failed)
-        emit failed(reaction.reply);
+        emit failed(reaction.reply, QString());
 }
 
 void SmtpClient::writeData()
@@ -160,8 +164,9 @@ void SmtpClient::connectionFailed(const QString& reason, int winsock, bool tls)
         return;
     }
     m_connection.stopTimer();
+    const QString plain = PlainReason::connectionFailed(m_address, HostPlace, winsock, tls, reason);
     if (tls)
-        emit failed(reason + QStringLiteral(" Nothing was sent."));
+        emit failed(reason + QStringLiteral(" Nothing was sent."), plain);
     else
-        emit socketError(winsock, reason);
+        emit socketError(winsock, reason, plain);
 }

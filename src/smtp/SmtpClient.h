@@ -46,9 +46,10 @@ public:
 signals:
     void sent();
     // The server refused, or no reply came in time: "Error: " + reply.
-    void failed(const QString& reply);
-    // The connection failed before the data was accepted.
-    void socketError(int winsock, const QString& description);
+    // `plain` says why in the user's words where the reply does not.
+    void failed(const QString& reply, const QString& plain);
+    // The connection failed before the data was accepted; `plain` as above.
+    void socketError(int winsock, const QString& description, const QString& plain);
     // Nothing was sent; `text` says why.
     void refused(const QString& text);
 
@@ -61,6 +62,7 @@ private:
     void connectionFailed(const QString& reason, int winsock, bool tls);
 
     MailConnection m_connection;
+    ServerAddress m_address;
     SmtpDialogue m_dialogue;
     std::optional<SmtpDataWriter> m_data; // the data section still going out
     int m_replyTimeoutMs = ReplyTimeoutMs;

@@ -3,6 +3,7 @@
 // placed in twips inside its parent.
 
 #include "core/Twips.h"
+#include "ui/PopupColours.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -32,13 +33,11 @@ inline QLabel* label(QWidget* parent, const char* name, const QString& caption, 
 }
 
 // A popup of the mailbox kind: no border, no title bar, no taskbar button,
-// a white background.
+// a white background and dark text, whatever the desktop's theme.
 inline void makeWhitePopup(QWidget* window)
 {
     window->setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
-    QPalette white = window->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    window->setPalette(white);
+    PopupColours::apply(window);
     window->setAutoFillBackground(true);
 }
 

@@ -44,8 +44,12 @@ Email::Email()
     pop3->setObjectName(QStringLiteral("pop3"));
     CertificatePrompt::attach(pop3->connection());
     pop3->setConsentPrompt(UnencryptedPrompt::ask);
-    connect(pop3, &Pop3Client::messageStored, this,
-            [this](int, const QString& subject) { lstMessages->addItem(listRow(subject)); });
+    connect(pop3, &Pop3Client::messageStored, this, [this](int, const QString& subject) {
+        // A long subject runs past the list's edge: the tooltip holds it whole.
+        const QString shown = listRow(subject);
+        auto* row = new QListWidgetItem(shown, lstMessages);
+        row->setToolTip(shown);
+    });
     connect(pop3, &Pop3Client::retrievalFinished, this, &Module1::SlideInMailbox);
     connect(pop3, &Pop3Client::failed, this, &Email::errorPath);
     connect(pop3, &Pop3Client::refused, this, &Email::refusal);
@@ -98,10 +102,11 @@ void Email::StartSession(Pop3Session::Mode mode)
     pop3->start(mode, Module1::MailServer, Module1::UserName, Module1::MailPassword);
 }
 
-void Email::errorPath()
+void Email::errorPath(const QByteArray&, const QString& plain)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillbeacon"),
                     QStringLiteral("Error Has Occured"), QMessageBox::Ok);
+    box.setInformativeText(BoxText::clipped(plain));
     box.exec();
 }
 

@@ -51,7 +51,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void errorPath();
+    void errorPath(const QByteArray& reason, const QString& plain);
     void refusal(const QString& text);
 
     float m_left = 0;

@@ -126,7 +126,7 @@ void MainForm::Form_Load(int index)
 {
     Mime::DisplayedMessage message = Module1::displayedMessage(index);
     txtSender->setText(message.from);
-    txtSubject->setText(message.subject);
+    showSubject(message.subject);
     QStringList names;
     for (const Mime::Attachment& file : message.attachments)
         names << nameAndSize(file);
@@ -141,6 +141,16 @@ void MainForm::Form_Load(int index)
     txtMessage->setPlainText(shown);
 
     Module1::SlideInViewer(*this);
+}
+
+void MainForm::showSubject(const QString& subject)
+{
+    // The label holds a few words: a longer subject ends in "…" and is read
+    // whole from the tooltip (or by a screen reader).
+    txtSubject->setText(
+        txtSubject->fontMetrics().elidedText(subject, Qt::ElideRight, txtSubject->width()));
+    txtSubject->setToolTip(subject);
+    txtSubject->setAccessibleDescription(subject);
 }
 
 void MainForm::showAttachments(const QStringList& names)

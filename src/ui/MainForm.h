@@ -54,6 +54,7 @@ protected:
 
 private:
     friend void SlideInViewerSteps(MainForm& viewer);
+    void showSubject(const QString& subject);
     void showAttachments(const QStringList& names);
     QString m_body;
     float m_left = 0;

@@ -150,7 +150,12 @@ void Options::cmdOK_Click()
                              store.errorString() +
                                  QStringLiteral(" The settings are kept for this session only."));
     }
-    hide();
+    // Without a notification area nothing could bring a hidden window back:
+    // it goes to the task bar instead, its File menu a click away.
+    if (m_closeEndsProgram)
+        showMinimized();
+    else
+        hide();
     Module1::MailServer = Server->text();
     Module1::SmtpServer = ServerB->text();
     Module1::UserName = Username->text();
@@ -165,6 +170,7 @@ void Options::mnuConnect_Click()
 
 void Options::mnuOptions_Click()
 {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
 }
 

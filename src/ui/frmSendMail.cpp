@@ -202,11 +202,14 @@ void frmSendMail::cmdSend_Click()
                {Module1::UserName, Module1::MailPassword});
 }
 
-void frmSendMail::smtp_Error(int Number, const QString& Description)
+void frmSendMail::smtp_Error(int Number, const QString& Description, const QString& plain)
 {
-    QMessageBox::warning(this, ProgramTitle,
-                         QStringLiteral("Winsock Error number ") + QString::number(Number) +
-                             QStringLiteral("\r\n") + BoxText::clipped(Description));
+    QMessageBox box(QMessageBox::Warning, ProgramTitle,
+                    QStringLiteral("Winsock Error number ") + QString::number(Number) +
+                        QStringLiteral("\r\n") + BoxText::clipped(Description),
+                    QMessageBox::Ok, this);
+    box.setInformativeText(BoxText::clipped(plain));
+    box.exec();
 }
 
 void frmSendMail::showSent()
@@ -216,9 +219,12 @@ void frmSendMail::showSent()
     box.exec();
 }
 
-void frmSendMail::showFailure(const QString& reply)
+void frmSendMail::showFailure(const QString& reply, const QString& plain)
 {
-    QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Error: ") + BoxText::clipped(reply));
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
+                    QStringLiteral("Error: ") + BoxText::clipped(reply), QMessageBox::Ok, this);
+    box.setInformativeText(BoxText::clipped(plain));
+    box.exec();
 }
 
 void frmSendMail::showRefusal(const QString& text)

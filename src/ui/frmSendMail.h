@@ -47,7 +47,7 @@ public:
     void cmdBrowse_Click();
     void cmdClear_Click();
     void cmdSend_Click();
-    void smtp_Error(int Number, const QString& Description);
+    void smtp_Error(int Number, const QString& Description, const QString& plain = QString());
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -56,7 +56,7 @@ protected:
 private:
     void buildControls();
     void showSent();
-    void showFailure(const QString& reply);
+    void showFailure(const QString& reply, const QString& plain = QString());
     void showRefusal(const QString& text);
 
     QString m_dialogFileName; // the dialog's last chosen path; a cancel keeps it

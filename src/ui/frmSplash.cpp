@@ -2,6 +2,7 @@
 
 #include "core/Twips.h"
 #include "ui/Options.h"
+#include "ui/PopupColours.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -17,6 +18,7 @@ frmSplash::frmSplash()
     setWindowTitle(QString());
     Twips::resizeClient(this, 7500, 5985);
     setFocusPolicy(Qt::StrongFocus);
+    PopupColours::apply(this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -4,7 +4,7 @@
 # and names what is missing, so a run that must be complete cannot pass.
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/xvfb.sh"
-qb_require xvfb-run xdotool trayer xwininfo import
+qb_require xvfb-run xdotool trayer xwininfo xprop import
 down="$(mktemp)"
 trap 'rm -f "$down"' EXIT
 echo 'exit 1' >"$down" # a mail host that is never running

@@ -1,6 +1,7 @@
 // Real sessions through the Email window against the local Dovecot: retrieve
 // (list, tables, log), a message with a uuencoded block and the viewer's cut,
-// delete-all, no mail, and a wrong password.
+// delete-all, no mail, and the error box for a wrong password, an unknown
+// host and a closed port.
 #include "core/Module1.h"
 #include "ui/Pop3Commands.h"
 #include "support/Mailhost.h"
@@ -42,12 +43,14 @@ private slots:
     void uuencodedBlockIsCutInViewer();
     void deleteAllEmptiesMailbox();
     void noMail();
-    void wrongPassword();
+    void errorBoxSaysWhy_data();
+    void errorBoxSaysWhy();
 
 private:
     bool runSession(void (*command)());
     void answerBoxes();
     QStringList m_boxes;
+    QStringList m_reasons; // the boxes' informative texts
     QTimer m_boxAnswerer;
 };
 
@@ -64,6 +67,7 @@ void TestPop3Live::answerBoxes()
 {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         m_boxes << box->text();
+        m_reasons << box->informativeText();
         box->done(QMessageBox::Ok);
     }
 }
@@ -74,6 +78,7 @@ void TestPop3Live::init()
     DefaultInstance<Email>::destroyForTest();
     DebugA::instance().log().clear();
     m_boxes.clear();
+    m_reasons.clear();
     Module1::MailServer = QString::fromLatin1(Mailhost::Host);
     Module1::UserName = QString::fromLatin1(Mailhost::User);
     Module1::MailPassword = QString::fromLatin1(Mailhost::Password);
@@ -166,13 +171,51 @@ void TestPop3Live::noMail()
     QVERIFY(!Email::instance().isVisible());
 }
 
-void TestPop3Live::wrongPassword()
+void TestPop3Live::errorBoxSaysWhy_data()
 {
-    Module1::MailPassword = QStringLiteral("wrong");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QByteArray>("logLine"); // how the log's last line begins
+    QTest::addColumn<int>("step");
+    const QString host = QString::fromLatin1(Mailhost::Host);
+    const QString password = QString::fromLatin1(Mailhost::Password);
+    QTest::newRow("wrong password")
+        << host << QStringLiteral("wrong")
+        << QStringLiteral("The server said: -ERR [AUTH] Authentication failed. Check the user "
+                          "name and password in Options.")
+        << QByteArray("POP3 Error: -ERR [AUTH] Authentication failed.\r\n") << 2;
+    // Over TLS: a plain session to another host would ask first.
+    QTest::newRow("unknown host")
+        << QStringLiteral("nohost.invalid:995") << password
+        << QStringLiteral("The server nohost.invalid was not found. Check its name in Options "
+                          "for a typing error, and that this computer is online.")
+        << QByteArray("POP3 Error: Host ") << 0;
+    // Nothing of the mail host listens on this port.
+    QTest::newRow("closed port")
+        << host + QStringLiteral(":1999") << password
+        << QStringLiteral("Nothing answered at %1:1999. Check the server and its port in "
+                          "Options, and that the server is running.")
+               .arg(host)
+        << QByteArray("POP3 Error: Connection refused") << 0;
+}
+
+// The box keeps its one text; the reason under it says what to do, while
+// the log keeps the server's or the socket's own words.
+void TestPop3Live::errorBoxSaysWhy()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, password);
+    Module1::MailServer = server;
+    Module1::MailPassword = password;
     QVERIFY(runSession(Module1::ConnectRetrieve));
     QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
-    QVERIFY(logText().endsWith("\r\nPOP3 Error: -ERR [AUTH] Authentication failed.\r\n"));
-    QCOMPARE(Module1::Pop3Step, 2);
+    QTEST(m_reasons.value(0), "reason");
+    QFETCH(QByteArray, logLine);
+    const QByteArray log = logText();
+    const QByteArray last = log.mid(log.lastIndexOf("\r\nPOP3 Error: ") + 2);
+    QVERIFY2(last.startsWith(logLine) && !last.contains("\r\nPOP3"), log.right(100).constData());
+    QTEST(int(Module1::Pop3Step), "step");
 }
 
 QTEST_MAIN(TestPop3Live)

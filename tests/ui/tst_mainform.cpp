@@ -2,6 +2,7 @@
 // up, and its two commands.
 #include "core/Module1.h"
 #include "core/Twips.h"
+#include "pop3/MessageStore.h"
 #include "support/TestEnvironment.h"
 #include "ui/Email.h"
 #include "ui/MainForm.h"
@@ -60,6 +61,7 @@ private slots:
     void noSelectionDoesNothing();
     void eachOpeningIsANewViewer();
     void replyShowsTheOneSenderWindow();
+    void longSubjectIsElidedAndWholeInTooltip();
 };
 
 void TestMainForm::initTestCase()
@@ -210,6 +212,30 @@ void TestMainForm::replyShowsTheOneSenderWindow()
     for (QWidget* w : QApplication::topLevelWidgets())
         senders += qobject_cast<frmSendMail*>(w) != nullptr;
     QCOMPARE(senders, 1);
+}
+
+// A subject far wider than its label: the label ends in "…" within its
+// width, the whole subject is in its tooltip and accessible description,
+// and in the tooltip of its list row.
+void TestMainForm::longSubjectIsElidedAndWholeInTooltip()
+{
+    QString subject = QStringLiteral("Re: Fwd: URGENT - Please read");
+    while (subject.size() < 300)
+        subject += QStringLiteral(" and then the rest of it");
+    const QByteArray reply = "+OK\r\nSubject: " + subject.toUtf8() + "\r\n\r\nbody\r\n.\r\n";
+    Email& email = Email::instance();
+    email.lstMessages->clear();
+    emit email.pop3->messageStored(0, Module1::storeRetrievedMessage(0, reply));
+    QCOMPARE(email.lstMessages->item(0)->toolTip().trimmed(), subject);
+
+    email.lstMessages->setCurrentRow(0);
+    Module1::OpenViewer();
+    const QLabel* label = Module1::Viewer->txtSubject;
+    QVERIFY2(label->text().endsWith(QChar(0x2026)), qPrintable(label->text()));
+    QVERIFY(label->text().trimmed().startsWith(QStringLiteral("Re: Fwd: URGENT")));
+    QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+    QCOMPARE(label->toolTip().trimmed(), subject);
+    QCOMPARE(label->accessibleDescription(), label->toolTip());
 }
 
 QTEST_MAIN(TestMainForm)

@@ -26,6 +26,7 @@ namespace
 struct Box {
     QString title;
     QString text;
+    QString informative;
 };
 
 } // namespace
@@ -126,7 +127,7 @@ private slots:
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible())
                 return;
-            m_boxes.append({box->windowTitle(), box->text()});
+            m_boxes.append({box->windowTitle(), box->text(), box->informativeText()});
             box->accept();
         });
         m_boxAnswerer.start(5);
@@ -219,6 +220,10 @@ private slots:
         QVERIFY2(said.contains("refused", Qt::CaseInsensitive), qPrintable(said));
         QCOMPARE(m_boxes.size(), 1);
         QCOMPARE(m_boxes[0].title, QStringLiteral("Quillbeacon"));
+        QCOMPARE(m_boxes[0].informative,
+                 QStringLiteral("Nothing answered at %1:25. Check the server and its port in the "
+                                "Host box, and that the server is running.")
+                     .arg(QString::fromLatin1(Mailhost::Host)));
         QCOMPARE(Module1::SmtpStep, 0);
 
         sendWorks(sender, writeFile(QStringLiteral("small.txt"), 100));
