@@ -140,6 +140,7 @@ void MailConnection::open(const ServerAddress& address, Security security)
     m_address = address;
     m_security = security;
     m_settled = false;
+    m_refusedByUser = false;
     m_open = true;
     // A plain connection never touches the trust store, whose loading is
     // costly.
@@ -343,6 +344,7 @@ void MailConnection::answerCertificate(quint64 ticket, bool trust)
     m_ticket = 0;
     const QList<QSslError> errors = std::exchange(m_questionErrors, {});
     if (!trust) {
+        m_refusedByUser = true;
         refuseCertificate(m_refusal);
         return;
     }

@@ -55,6 +55,8 @@ public:
     bool isOpen() const { return m_open; }
     // The reason of the last failure reported.
     QString lastError() const { return m_lastError; }
+    // The last failure was the user's No to the server's certificate.
+    bool refusedByUser() const { return m_refusedByUser; }
     bool isEncrypted() const;
     // Bytes written but not yet gone out, encrypted or not.
     qint64 pendingBytes() const;
@@ -119,4 +121,5 @@ private:
     bool m_handshakeDone = false;
     bool m_timing = false;
     QString m_refusal; // what a No fails the connection with
+    bool m_refusedByUser = false;
 };

@@ -3,13 +3,6 @@
 namespace
 {
 
-// The text MailConnection gives a certificate the user did not accept.
-bool certificateRefused(const QString& reason)
-{
-    return reason.startsWith(QLatin1String("The certificate of ")) &&
-           reason.contains(QLatin1String(" is not trusted"));
-}
-
 // The socket's texts mostly come without a full stop.
 QString sentence(const QString& text)
 {
@@ -25,11 +18,11 @@ namespace PlainReason
 {
 
 QString connectionFailed(const ServerAddress& server, const QString& place, int winsock, bool tls,
-                         const QString& reason)
+                         const QString& reason, bool refusedByUser)
 {
     const QString where = server.key();
     if (tls) {
-        if (certificateRefused(reason))
+        if (refusedByUser)
             return QStringLiteral("You did not trust the certificate of %1, so the connection "
                                   "was closed.")
                 .arg(where);

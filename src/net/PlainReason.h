@@ -12,10 +12,11 @@ namespace PlainReason
 {
 
 // The connection failed: `winsock` and `tls` as MailConnection reports them,
-// `reason` its own text. `place` says where the user typed the server, as in
-// "Check the server and its port <place>": "in Options", say.
+// `reason` its own text, `refusedByUser` where the user answered No to its
+// certificate. `place` says where the user typed the server, as in "Check
+// the server and its port <place>": "in Options", say.
 QString connectionFailed(const ServerAddress& server, const QString& place, int winsock, bool tls,
-                         const QString& reason);
+                         const QString& reason, bool refusedByUser);
 
 // No reply came within the idle time.
 QString timedOut();

@@ -20,7 +20,8 @@ Pop3Client::Pop3Client(QObject* parent) : QObject(parent), m_connection(this)
     connect(&m_connection, &MailConnection::failed, this,
             [this](const QString& reason, int winsock, bool tls) {
                 connectionFailed(reason, PlainReason::connectionFailed(
-                                             m_address, IncomingServerPlace, winsock, tls, reason));
+                                             m_address, IncomingServerPlace, winsock, tls, reason,
+                                             m_connection.refusedByUser()));
             });
     connect(&m_connection, &MailConnection::timedOut, this, [this] {
         connectionFailed(

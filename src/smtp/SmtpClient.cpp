@@ -164,7 +164,8 @@ void SmtpClient::connectionFailed(const QString& reason, int winsock, bool tls)
         return;
     }
     m_connection.stopTimer();
-    const QString plain = PlainReason::connectionFailed(m_address, HostPlace, winsock, tls, reason);
+    const QString plain = PlainReason::connectionFailed(m_address, HostPlace, winsock, tls,
+                                                         reason, m_connection.refusedByUser());
     if (tls)
         emit failed(reason + QStringLiteral(" Nothing was sent."), plain);
     else

@@ -102,6 +102,7 @@ private:
 
     QTemporaryDir m_dir;
     QStringList m_boxes;
+    QStringList m_reasons;   // their informative texts
     QStringList m_questions; // the certificate questions asked
     bool m_trust = false;    // the answer to them
     bool m_hold = false;     // leave them open
@@ -162,6 +163,7 @@ void TestSecureLive::answerBoxes()
         return;
     }
     m_boxes << box->text();
+    m_reasons << box->informativeText();
     box->done(QMessageBox::Ok);
 }
 
@@ -319,6 +321,8 @@ void TestSecureLive::untrustedAnsweredNoSendsNoCredentials()
     QVERIFY(check(Module1::ConnectRetrieve));
     QCOMPARE(m_questions.size(), 2);
     QCOMPARE(m_boxes.last(), QStringLiteral("Error Has Occured"));
+    QCOMPARE(m_reasons.last(), QStringLiteral("You did not trust the certificate of 127.0.0.1:995, "
+                                              "so the connection was closed."));
     QCOMPARE(Mailhost::logins(), logins); // no credentials reached a server
     QCOMPARE(Mailhost::count(), 0);
 
