@@ -3,6 +3,7 @@
 #include "net/WinsockError.h"
 
 #include <QFile>
+#include <QPointer>
 #include <QHostAddress>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -116,9 +117,9 @@ void MailConnection::newSocket()
     });
     connect(m_socket, &QSslSocket::encrypted, this, &MailConnection::onEncrypted);
     connect(m_socket, &QSslSocket::readyRead, this, [this] {
-        // While a question about the certificate is open, what the server
-        // says waits in the socket.
-        if (m_open && m_ticket == 0)
+        // While the certificate is in question, what the server says waits
+        // in the socket.
+        if (m_open && !holding())
             emit dataArrived();
     });
     // Encrypted data is handed to the network after the plain text was
@@ -140,6 +141,7 @@ void MailConnection::open(const ServerAddress& address, Security security)
     m_address = address;
     m_security = security;
     m_settled = false;
+    m_refusing = false;
     m_refusedByUser = false;
     m_open = true;
     // A plain connection never touches the trust store, whose loading is
@@ -225,7 +227,7 @@ void MailConnection::onError()
     if (!m_open)
         return;
     // Data that came in just before the connection went is still a reply.
-    if (m_socket->bytesAvailable() > 0 && m_ticket == 0)
+    if (m_socket->bytesAvailable() > 0 && !holding())
         emit dataArrived();
     if (!m_open)
         return;
@@ -296,7 +298,7 @@ void MailConnection::handOver()
         emit ready();
     else
         emit upgraded();
-    if (m_open && m_ticket == 0 && m_socket->bytesAvailable() > 0)
+    if (m_open && !holding() && m_socket->bytesAvailable() > 0)
         emit dataArrived();
 }
 
@@ -362,5 +364,15 @@ void MailConnection::answerCertificate(quint64 ticket, bool trust)
 
 void MailConnection::refuseCertificate(const QString& reason)
 {
-    fail(reason, WinsockError::number(QAbstractSocket::SslHandshakeFailedError), true);
+    // Called from the socket's own signals too: the socket is ended once
+    // they have returned, and only if it is still this connection's.
+    m_refusing = true;
+    const QPointer<QSslSocket> socket = m_socket;
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket, reason] {
+            if (m_open && socket == m_socket)
+                fail(reason, WinsockError::number(QAbstractSocket::SslHandshakeFailedError), true);
+        },
+        Qt::QueuedConnection);
 }

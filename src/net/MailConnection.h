@@ -102,6 +102,9 @@ private:
     void ask(CertificateQuestion question, const QList<QSslError>& errors);
     void refuseCertificate(const QString& reason);
     void fail(const QString& reason, int winsock, bool tls);
+    // Nothing the server says is handed to the owner while its certificate
+    // is in question.
+    bool holding() const { return m_ticket != 0 || m_refusing; }
 
     QSslSocket* m_socket = nullptr;
     QTimer m_timer;
@@ -122,4 +125,5 @@ private:
     bool m_timing = false;
     QString m_refusal; // what a No fails the connection with
     bool m_refusedByUser = false;
+    bool m_refusing = false; // a refusal is on its way: nothing more is handed over
 };
