@@ -1,6 +1,7 @@
 #include "autocheck/AutoCheck.h"
 
 #include "core/Log.h"
+#include "mime/TextDecoding.h"
 #include "net/PlainTextConsent.h"
 #include "pop3/MessageStore.h"
 #include "pop3/Pop3Client.h"
@@ -25,6 +26,31 @@ QString senderName(const QString& from)
         return name;
     const qsizetype close = from.indexOf(QLatin1Char('>'), angle);
     return from.mid(angle + 1, close < 0 ? -1 : close - angle - 1).trimmed();
+}
+
+// The From line of a RETR reply, encoded words decoded: only the header
+// block is read.
+QString fromLine(const QByteArray& reply)
+{
+    const qsizetype end = reply.indexOf("\r\n\r\n");
+    const QByteArray head = end < 0 ? reply.left(64 * 1024) : reply.left(end + 2);
+    const QList<QByteArray> lines = head.split('\n');
+    QByteArray value;
+    bool inFrom = false;
+    for (qsizetype i = 1; i < lines.size(); ++i) { // after the status line
+        const QByteArray line = lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i];
+        if (inFrom && (line.startsWith(' ') || line.startsWith('\t'))) {
+            value += line; // a folded continuation
+            continue;
+        }
+        if (inFrom)
+            break;
+        if (line.size() >= 5 && line.first(5).toLower() == "from:") {
+            value = line.mid(5);
+            inFrom = true;
+        }
+    }
+    return Mime::decodeEncodedWords(Pop3Session::decode(value.trimmed()));
 }
 
 } // namespace
@@ -124,6 +150,7 @@ void AutoCheck::begin()
     ++m_checksRun;
     ++m_generation;
     m_storedIndices.clear();
+    m_senders.clear();
     QString problem;
     const std::optional<ServerAddress> address =
         ServerAddress::parse(m_server, Pop3Client::Pop3Port, &problem);
@@ -185,6 +212,7 @@ void AutoCheck::runActions(const Pop3Actions& actions)
         case Pop3Action::Kind::Store:
             if (action.index >= 0 && action.index < CheckDialogue::MaxMessages) {
                 m_storedIndices << action.index;
+                m_senders << fromLine(action.bytes);
                 emit messageStored(action.index,
                                    Module1::storeRetrievedMessage(action.index, action.bytes));
             }
@@ -266,11 +294,11 @@ void AutoCheck::announce()
         return;
     QStringList lines;
     // The newest first.
-    for (auto it = m_storedIndices.crbegin(); it != m_storedIndices.crend(); ++it) {
-        const Mime::DisplayedMessage shown = Module1::displayedMessage(*it);
-        const QString sender = senderName(shown.from);
-        lines << (sender.isEmpty() ? shown.subject
-                                   : sender + QString::fromUtf8(" \u2014 ") + shown.subject);
+    for (qsizetype i = m_storedIndices.size() - 1; i >= 0; --i) {
+        const Mime::DisplayedMessage shown = Module1::displayedMessage(m_storedIndices[i]);
+        const QString sender = senderName(shown.from.isEmpty() ? m_senders[i] : shown.from);
+        const QString subject = shown.subject.trimmed();
+        lines << (sender.isEmpty() ? subject : sender + QString::fromUtf8(" \u2014 ") + subject);
     }
     const int total = m_dialogue.choice().newCount;
     m_notifier->notify(
