@@ -43,6 +43,7 @@ public:
     // Once the outcome is Done: what was chosen and what is on the server.
     const NewMail::Choice& choice() const { return m_choice; }
     bool usedDigests() const { return m_digests; }
+    int messageCount() const { return m_count; }
 
 private:
     enum class Step { Greeting, User, Pass, Stat, Uidl, Top, Retr, Quit };
