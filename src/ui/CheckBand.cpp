@@ -57,7 +57,9 @@ void save(Options& o)
                       : o.txtMinutes->value() * 60;
     }
     QStringList problems;
-    if (!CheckSetting::save(store, seconds))
+    // Written only when it changes: with the setting left off, OK does what
+    // it always did.
+    if (seconds != CheckSetting::seconds(store) && !CheckSetting::save(store, seconds))
         problems << store.errorString();
     o.txtMinutes->setProperty("storedSeconds", seconds);
     QString error;
