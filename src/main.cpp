@@ -1,4 +1,5 @@
 #include "core/Startup.h"
+#include "ui/AutoCheckWiring.h"
 #include "tray/SessionPlatform.h"
 
 #include <QApplication>
@@ -9,5 +10,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     Module1::ConfigureApplication(app);
     Module1::Main();
+    Module1::StartAutoCheck();
     return app.exec();
 }

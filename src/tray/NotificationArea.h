@@ -27,6 +27,13 @@ public:
 
     // Whether the desktop has a notification area right now.
     virtual bool isAvailable() const = 0;
+    // A balloon message from the icon; false where the area shows none.
+    virtual bool showMessage(const QString& title, const QString& text)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(text);
+        return false;
+    }
 
 signals:
     // Something happened over the icon: code is the mouse message (0x202 a

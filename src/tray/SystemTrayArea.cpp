@@ -81,3 +81,11 @@ void SystemTrayArea::activated(QSystemTrayIcon::ActivationReason reason)
     for (quint32 code : TrayActivation::codesFor(reason, onPress))
         emit callback(m_window, m_id, m_message, code);
 }
+
+bool SystemTrayArea::showMessage(const QString& title, const QString& text)
+{
+    if (!m_icon || !QSystemTrayIcon::supportsMessages())
+        return false;
+    m_icon->showMessage(title, text);
+    return true;
+}

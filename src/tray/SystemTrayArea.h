@@ -18,6 +18,7 @@ public:
     bool Shell_NotifyIcon(Operation operation, const NotifyIconData& record) override;
     void SetForegroundWindow(QWidget* window) override;
     bool isAvailable() const override;
+    bool showMessage(const QString& title, const QString& text) override;
 
 private:
     bool names(const NotifyIconData& record) const;

@@ -209,3 +209,9 @@ void TrayIcon::paintEvent(QPaintEvent*)
     QPainter painter(this);
     m_face.paint(&painter, QRect(0, 0, 32, 32));
 }
+
+bool TrayIcon::ShowMessage(const QString& title, const QString& text)
+{
+    NotificationArea* area = notificationArea();
+    return area && area->showMessage(title, text);
+}

@@ -35,6 +35,8 @@ public:
     void Remove();
     // Fills the whole record and adds the icon to the notification area.
     void Start();
+    // A message from the icon, where the notification area shows them.
+    bool ShowMessage(const QString& title, const QString& text);
 
     QIcon Icon() const { return m_icon; }
     void setIcon(const QIcon& icon);

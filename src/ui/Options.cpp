@@ -11,6 +11,7 @@
 #include "tray/AppIcon.h"
 #include "tray/NoTrayNotice.h"
 #include "tray/TrayIcon.h"
+#include "ui/CheckBand.h"
 #include "ui/Controls.h"
 #include "ui/DebugA.h"
 #include "ui/frmSendMail.h"
@@ -35,7 +36,7 @@ Options::Options()
     setCentralWidget(client);
     buildControls(client);
     buildMenu();
-    const QSize clientSize = Twips::rect(0, 0, 3465, 5115).size();
+    const QSize clientSize = Twips::rect(0, 0, 3465, CheckBand::ClientHeight).size();
     client->setMinimumSize(clientSize);
     resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
     client->setMinimumSize(0, 0);
@@ -73,6 +74,7 @@ void Options::buildControls(QWidget* client)
     // Keyboard focus follows the tab indices: chkSplash 0, Server 2,
     // Password 4, ServerB 7, cmdOK 8, Username 10, chkDebug 11.
     Controls::setFocusOrder({chkSplash, Server, Password, ServerB, cmdOK, Username, chkDebug});
+    CheckBand::build(*this, client);
 
     connect(cmdOK, &QPushButton::clicked, this, &Options::cmdOK_Click);
     connect(TrayIcon1, &TrayIcon::Click, this, &Options::TrayIcon1_Click);
@@ -161,6 +163,7 @@ void Options::cmdOK_Click()
     Module1::UserName = Username->text();
     if (chkDebug->isChecked())
         DebugA::instance().show();
+    CheckBand::save(*this);
 }
 
 void Options::mnuConnect_Click()

@@ -11,6 +11,8 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QFrame;
+class QSpinBox;
 class TrayIcon;
 
 class Options : public QMainWindow
@@ -34,6 +36,12 @@ public:
     QCheckBox* chkDebug = nullptr;
     TrayIcon* TrayIcon1 = nullptr;
     QPushButton* cmdOK = nullptr;
+    // The automatic check's band, under the controls above.
+    QFrame* lineCheck = nullptr;
+    QCheckBox* chkAutoCheck = nullptr;
+    QSpinBox* txtMinutes = nullptr;
+    QLabel* lblMinutes = nullptr;
+    QCheckBox* chkLogin = nullptr;
 
     QMenu* mnuFile = nullptr;
     QAction* mnuConnect = nullptr;

@@ -40,7 +40,7 @@ visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -
 options="$(qb_window Options 20)"
 [ -n "$options" ] || fail "the Options window never came up"
 read -r ox oy ow oh <<<"$(geometry "$options")"
-menubar=$((oh - 341)) # the client area is 5115 twips high
+menubar=$((oh - 417)) # the client area is 6255 twips high, the check band included
 type_into() { # x y text: click a box at client coordinates, type into it
     xdotool mousemove $((ox + $1)) $((oy + menubar + $2)) click 1
     xdotool type --delay 5 "$3"

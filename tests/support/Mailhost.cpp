@@ -77,6 +77,11 @@ bool clear()
     return run({QStringLiteral("clear")});
 }
 
+bool expunge(int number)
+{
+    return run({QStringLiteral("expunge"), QString::number(number)});
+}
+
 bool seed(int n, int size)
 {
     return run({QStringLiteral("seed"), QString::number(n), QString::number(size)});

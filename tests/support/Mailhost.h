@@ -40,6 +40,8 @@ bool add(const QList<QByteArray>& messages);
 
 // Messages in the mailbox, -1 on failure.
 int count();
+// Removes message `number` (1-based), as another client would.
+bool expunge(int number);
 // Waits until exactly n messages are there, at most the given seconds.
 bool waitCount(int n, int seconds = 30);
 

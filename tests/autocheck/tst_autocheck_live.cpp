@@ -1,0 +1,235 @@
+// The automatic check against the real Dovecot, with a notification
+// service on a private session bus (python3-dbusmock's notification_daemon
+// template) recording each Notify call. Over a run of checks: nothing is
+// announced at the first check, each added message once, nothing after
+// another client expunges one or after a restart; a stopped server fails
+// one check without a word and the next one works; a refused password
+// gives one notice and no more logins until the setting is applied again.
+
+#include "autocheck/AutoCheck.h"
+#include "autocheck/SeenIdStore.h"
+#include "pop3/MessageStore.h"
+#include "support/Mailhost.h"
+#include "support/TestEnvironment.h"
+#include "tray/DesktopNotifier.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class TestAutoCheckLive : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void announcesEachNewMessageOnce();
+
+private:
+    QString busMissing();
+    QStringList notifyCalls() const;
+    bool runCheck(AutoCheck& check);
+
+    QTemporaryDir m_dir;
+    QProcess m_bus;
+    QProcess m_mock;
+};
+
+void TestAutoCheckLive::initTestCase()
+{
+    TestEnvironment::isolate();
+}
+
+void TestAutoCheckLive::cleanupTestCase()
+{
+    for (QProcess* p : {&m_mock, &m_bus}) {
+        if (p->state() != QProcess::NotRunning) {
+            p->terminate();
+            if (!p->waitForFinished(3000))
+                p->kill();
+            p->waitForFinished(3000);
+        }
+    }
+}
+
+QString TestAutoCheckLive::busMissing()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+        return QStringLiteral("dbus-daemon is not installed");
+    QProcess probe;
+    probe.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-c"), QStringLiteral("import dbusmock")});
+    if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
+        return QStringLiteral("python3-dbusmock is not installed");
+    // A bus of our own: the notifier connects to the session bus named here.
+    m_bus.start(QStringLiteral("dbus-daemon"),
+                {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                 QStringLiteral("--print-address=1")});
+    if (!m_bus.waitForReadyRead(10000))
+        return QStringLiteral("dbus-daemon did not start");
+    const QByteArray address = m_bus.readLine().trimmed();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(address));
+    m_mock.setProcessEnvironment(env);
+    m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_mock.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                  QStringLiteral("notification_daemon"), QStringLiteral("-l"),
+                  m_dir.filePath(QStringLiteral("notify.log"))});
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    if (!bus)
+        return QStringLiteral("the private session bus cannot be reached");
+    for (int i = 0; i < 200; ++i) {
+        if (bus->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")))
+            return QString();
+        QTest::qWait(50);
+    }
+    return QStringLiteral("the notification mock did not come up");
+}
+
+QStringList TestAutoCheckLive::notifyCalls() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("notify.log")));
+    QStringList calls;
+    if (log.open(QIODevice::ReadOnly)) {
+        // One call per record; a body's line breaks continue its record.
+        static const QRegularExpression start(QStringLiteral("^\\d+\\.\\d+ "));
+        QStringList records;
+        for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
+            if (records.isEmpty() || start.match(line).hasMatch())
+                records << line;
+            else
+                records.last() += QLatin1Char('\n') + line;
+        }
+        for (const QString& record : records) {
+            if (record.contains(QStringLiteral(" Notify ")))
+                calls << record;
+        }
+    }
+    return calls;
+}
+
+bool TestAutoCheckLive::runCheck(AutoCheck& check)
+{
+    QSignalSpy ended(&check, &AutoCheck::checkEnded);
+    check.schedule().bringForward(0);
+    if (!ended.wait(30000))
+        return false;
+    // The notice goes out asynchronously; give the mock time to log it.
+    QTest::qWait(700);
+    return true;
+}
+
+void TestAutoCheckLive::announcesEachNewMessageOnce()
+{
+    QB_REQUIRE_OR_SKIP(Mailhost::missing());
+    QB_REQUIRE_OR_SKIP(busMissing());
+    QVERIFY(Mailhost::clear());
+    QVERIFY(Mailhost::seed(3, 800));
+
+    const SeenIdStore store(m_dir.filePath(QStringLiteral("ids")));
+    int fallbacks = 0;
+    DesktopNotifier notifier([&](const QString&, const QString&) { return ++fallbacks, true; });
+    auto makeCheck = [&] {
+        auto check = std::make_unique<AutoCheck>();
+        check->setStore(store);
+        check->setNotifier(&notifier);
+        check->setFirstCheckDelay(0);
+        check->setIdleTimeout(10000);
+        return check;
+    };
+    const QString host = QString::fromLatin1(Mailhost::Host);
+    const QString user = QString::fromLatin1(Mailhost::User);
+    const QString password = QString::fromLatin1(Mailhost::Password);
+
+    // The first check records what is there and announces nothing.
+    auto check = makeCheck();
+    QSignalSpy first(check.get(), &AutoCheck::checkEnded);
+    check->configure(host, user, password, 30);
+    QVERIFY(first.wait(30000));
+    QVERIFY2(check->toolTip().startsWith(QStringLiteral("Quillbeacon: no new mail (")),
+             qPrintable(check->toolTip()));
+    QCOMPARE(notifyCalls().size(), 0);
+
+    // Two arrive: one notice for both, newest first, and they are in the
+    // tables at 0 and 1, oldest first.
+    QVERIFY(Mailhost::add({"From: Ann Example <ann@example.test>\nSubject: Fresh one\n\nhi\n",
+                           "From: =?UTF-8?Q?J=C3=B6rg?= <j@example.test>\nSubject: Fresh two\n\nho\n"}));
+    QSignalSpy stored(check.get(), &AutoCheck::messageStored);
+    QVERIFY(runCheck(*check));
+    QStringList calls = notifyCalls();
+    QCOMPARE(calls.size(), 1);
+    QVERIFY2(calls[0].contains(QString::fromUtf8(
+                 "\"2 new messages\" \"J\u00f6rg \u2014 Fresh two\nAnn Example \u2014 Fresh one\"")),
+             qUtf8Printable(calls[0]));
+    QVERIFY2(calls[0].contains(QStringLiteral("\"category\": \"email.arrived\"")) &&
+                 calls[0].contains(
+                     QStringLiteral("\"desktop-entry\": \"io.github.quillbeacon.Quillbeacon\"")) &&
+                 calls[0].contains(QStringLiteral("\"default\"")),
+             qUtf8Printable(calls[0]));
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(Module1::displayedMessage(0).subject.trimmed(), QStringLiteral("Fresh one"));
+    QCOMPARE(Module1::displayedMessage(1).subject.trimmed(), QStringLiteral("Fresh two"));
+    QVERIFY2(check->toolTip().startsWith(QStringLiteral("Quillbeacon: 2 new messages (")),
+             qPrintable(check->toolTip()));
+
+    // Another client expunges the oldest; everything moves up a number.
+    QVERIFY(Mailhost::expunge(1));
+    QVERIFY(runCheck(*check));
+    QCOMPARE(notifyCalls().size(), 1);
+
+    // A restart: the ids come from the file, nothing is announced again.
+    check = makeCheck();
+    QSignalSpy restarted(check.get(), &AutoCheck::checkEnded);
+    check->configure(host, user, password, 30);
+    QVERIFY(restarted.wait(30000));
+    QCOMPARE(notifyCalls().size(), 1);
+
+    // A message arrives while the server is down: that check fails quietly
+    // (the layer has no boxes to show), the next one announces it once.
+    QVERIFY(Mailhost::add({"From: b@example.test\nSubject: Third\n\nx\n"}));
+    QVERIFY(Mailhost::stopPop3());
+    const bool ran = runCheck(*check);
+    QVERIFY(Mailhost::startPop3());
+    QVERIFY(ran);
+    QVERIFY2(check->toolTip().startsWith(QStringLiteral("Quillbeacon: check failed: ")),
+             qPrintable(check->toolTip()));
+    QCOMPARE(notifyCalls().size(), 1);
+    QVERIFY(runCheck(*check));
+    calls = notifyCalls();
+    QCOMPARE(calls.size(), 2);
+    QVERIFY2(calls[1].contains(QStringLiteral("\"1 new message\" \"b@example.test \u2014 Third\"")),
+             qUtf8Printable(calls[1]));
+    // It replaced our earlier notice, which the mock still holds open.
+    QVERIFY2(!calls[1].contains(QStringLiteral("\" 0 \"")), qUtf8Printable(calls[1]));
+    QVERIFY(runCheck(*check));
+    QCOMPARE(notifyCalls().size(), 2);
+
+    // A refused password: one notice, then no more logins.
+    check->configure(host, user, QStringLiteral("wrong"), 30);
+    QSignalSpy refused(check.get(), &AutoCheck::checkEnded);
+    QVERIFY(refused.wait(30000));
+    QVERIFY(check->paused());
+    QTest::qWait(700);
+    calls = notifyCalls();
+    QCOMPARE(calls.size(), 3);
+    QVERIFY2(calls[2].contains(QStringLiteral("password was refused")), qUtf8Printable(calls[2]));
+    const int logins = Mailhost::logins();
+    check->schedule().bringForward(0);
+    QTest::qWait(2500);
+    QCOMPARE(Mailhost::logins(), logins);
+    QCOMPARE(notifyCalls().size(), 3);
+    QCOMPARE(fallbacks, 0);
+}
+
+QTEST_MAIN(TestAutoCheckLive)
+#include "tst_autocheck_live.moc"
