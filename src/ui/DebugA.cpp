@@ -1,7 +1,7 @@
 #include "ui/DebugA.h"
 
 #include "core/Log.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>

@@ -2,7 +2,7 @@
 
 #include "core/DebugLogFile.h"
 #include "core/Module1.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "ui/CertificatePrompt.h"
 #include "ui/Controls.h"
 #include "ui/MainForm.h"

@@ -1,7 +1,7 @@
 #include "ui/MainForm.h"
 
 #include "core/Module1.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "pop3/MessageStore.h"
 #include "ui/Controls.h"
 #include "ui/Email.h"

@@ -1,7 +1,7 @@
 // The message viewer: what it shows, the cut of an attachment, where it ends
 // up, and its two commands.
 #include "core/Module1.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "support/TestEnvironment.h"
 #include "ui/Email.h"
 #include "ui/MainForm.h"
