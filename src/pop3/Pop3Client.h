@@ -44,8 +44,8 @@ signals:
 
 private:
     void dataArrived();
-    void runActions(const Pop3Actions& actions);
-    void storeMessage(int index, const QByteArray& reply);
+    void runActions(Pop3Actions actions);
+    void storeMessage(int index, QByteArray reply);
     void connectionFailed(const QString& reason);
     void endSession();
 

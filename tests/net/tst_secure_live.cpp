@@ -5,6 +5,7 @@
 // followed by a command that works.
 
 #include "core/Module1.h"
+#include "pop3/MessageStore.h"
 #include "net/MailConnection.h"
 #include "support/Mailhost.h"
 #include "support/ScriptedServer.h"

@@ -2,6 +2,7 @@
 // (list, tables, log), a message with a uuencoded block and the viewer's cut,
 // delete-all, no mail, and a wrong password.
 #include "core/Module1.h"
+#include "pop3/MessageStore.h"
 #include "ui/Pop3Commands.h"
 #include "support/Mailhost.h"
 #include "support/TestEnvironment.h"

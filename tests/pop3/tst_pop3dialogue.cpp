@@ -3,6 +3,7 @@
 // the server cuts its replies, and every way a session can go wrong.
 #include "core/Log.h"
 #include "core/Module1.h"
+#include "pop3/MessageStore.h"
 #include "ui/Pop3Commands.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
@@ -237,7 +238,7 @@ void TestPop3Dialogue::emptyAndOddMessages()
         .send("\r\n")
         .expectLine("QUIT")
         .send("+OK\r\n");
-    Module1::MessageSubjects[0] = QStringLiteral("old");
+    Module1::storeRetrievedMessage(0, "+OK\r\nSubject: old\r\n\r\n.\r\n");
     Module1::ConnectRetrieve();
     QVERIFY(m_server->waitForScriptDone(5000));
     QCOMPARE(m_server->mismatches(), QStringList());
