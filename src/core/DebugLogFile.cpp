@@ -63,7 +63,8 @@ bool appendBlock(const QString& path, const QByteArray& runLog)
     constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append, ownerOnly))
+    // Unbuffered: what the write could not put down is not tried again later.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered, ownerOnly))
         return false;
     constexpr QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
@@ -71,7 +72,7 @@ bool appendBlock(const QString& path, const QByteArray& runLog)
         file.setPermissions(ownerOnly);
     const qint64 before = file.size();
     const QByteArray text = block(runLog);
-    const bool written = file.write(text) == text.size() && file.flush();
+    const bool written = file.write(text) == text.size();
     // A disk that fills up halfway must not leave half a block behind.
     if (!written)
         file.resize(before);
