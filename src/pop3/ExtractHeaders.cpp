@@ -1,5 +1,6 @@
 #include "pop3/ExtractHeaders.h"
 
+#include <QStringDecoder>
 #include <QStringView>
 
 #include <cstring>
@@ -206,9 +207,22 @@ QString decodeMessageBytes(QByteArrayView bytes, bool utf8)
     return utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
 }
 
+namespace
+{
+// A piece of a message's bytes as it reads inside the decoded message: a
+// byte order mark is dropped only at the very start of the message.
+QString decodePiece(QByteArrayView message, QByteArrayView piece, bool utf8)
+{
+    if (!utf8 || piece.data() == message.data() || !piece.startsWith("\xef\xbb\xbf"))
+        return decodeMessageBytes(piece, utf8);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(piece);
+}
+} // namespace
+
 ExtractedHeaders ExtractHeaderValues(QByteArrayView Message, bool utf8)
 {
-    return scan(Message, [utf8](QByteArrayView piece) { return decodeMessageBytes(piece, utf8); });
+    return scan(Message, [&](QByteArrayView piece) { return decodePiece(Message, piece, utf8); });
 }
 
 QString ExtractBody(QByteArrayView Message, bool utf8)
@@ -218,7 +232,7 @@ QString ExtractBody(QByteArrayView Message, bool utf8)
     // one are characters, not bytes, so that rare case decodes first.
     const qsizetype emptyLine = Message.indexOf("\r\n\r\n");
     if (emptyLine >= 0)
-        return decodeMessageBytes(Message.sliced(emptyLine + 4), utf8);
+        return decodePiece(Message, Message.sliced(emptyLine + 4), utf8);
     const QString text = decodeMessageBytes(Message, utf8);
     return text.size() >= 3 ? text.sliced(3) : QString();
 }
