@@ -63,6 +63,6 @@ for _ in $(seq "$viewers"); do
         sleep 0.05
     done
 done
-sleep 1
+sleep 2 # the last viewer's memory is given back a moment after it closes
 echo "rss_after_viewers_mb=$(mb VmRSS)"
 echo "viewers_delta_mb=$(awk -v a="$(mb VmRSS)" -v b="$after_check" 'BEGIN { printf "%.1f", a - b }')"

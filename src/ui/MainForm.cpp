@@ -192,7 +192,7 @@ void OpenViewer()
     // than the window), their memory goes back to the system, not only to
     // the C library.
     QObject::connect(viewer, &QObject::destroyed, qApp,
-                     [] { QTimer::singleShot(1000, qApp, &Memory::releaseFreed); });
+                     [] { QTimer::singleShot(200, qApp, &Memory::releaseFreed); });
     viewer->Form_Load(row);
 }
 
