@@ -46,7 +46,7 @@ const QByteArray& storedReply(int index);
 // What a viewer shows of the message at index 0..50.
 Mime::DisplayedMessage displayedMessage(int index);
 
-// Empties the tables (the program's start; tests).
+// Empties the tables (tests).
 void ClearMessages();
 
 } // namespace Module1
