@@ -58,11 +58,16 @@ bool matchesBefore(const Char* text, qsizetype colon, QLatin1StringView keyword)
 // found sixteen bytes at a time where the processor allows.
 template <class Found> void forEachColon(QByteArrayView text, Found found)
 {
+    if (text.isEmpty())
+        return; // an empty view may have no data pointer at all
     const char* data = text.data();
     const char* end = data + text.size();
-    for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, ':', size_t(end - p))));
-         ++p)
+    for (const char* p = data; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, ':', size_t(end - p)));
+        if (!p)
+            return;
         found(p - data);
+    }
 }
 
 template <class Found> void forEachColon(QStringView text, Found found)

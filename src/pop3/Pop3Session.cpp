@@ -407,7 +407,7 @@ QByteArrayView Pop3Session::messageBytes(QByteArrayView reply)
 
 QByteArrayView Pop3Session::unstuffed(QByteArrayView text, QByteArray* storage)
 {
-    if (!text.startsWith("..") && !hasDoubledDotLine(text))
+    if (text.isEmpty() || (!text.startsWith("..") && !hasDoubledDotLine(text)))
         return text;
     storage->clear();
     storage->reserve(text.size());
