@@ -5,9 +5,10 @@
 //
 //   QT_QPA_PLATFORM=offscreen pop3_retrieve [SERVER] [user] [password]
 // SERVER is the text of the Server box (default 127.0.0.1). Prints key=value
-// lines: messages, body_chars, wall_ms, cpu_ms, peak_rss_mb, rss_before_mb.
+// lines: messages, reply_bytes, wall_ms, cpu_ms, peak_rss_mb, rss_before_mb.
 // Exit 1 when the session ends in a message box (the error path).
 #include "core/Module1.h"
+#include "pop3/MessageStore.h"
 #include "core/ProgramExit.h"
 #include "ui/Pop3Commands.h"
 #include "ui/Email.h"
@@ -72,9 +73,9 @@ int main(int argc, char* argv[])
     const double cpu = cpuMs() - cpuBefore;
 
     qint64 payload = 0;
-    for (const QString& body : Module1::MessageBodies)
-        payload += body.size();
-    std::printf("messages=%d\nbody_chars=%lld\nwall_ms=%.0f\ncpu_ms=%.0f\npeak_rss_mb=%.1f\n"
+    for (int i = 0; i < Module1::MessageTableSize; ++i)
+        payload += Module1::storedReply(i).size();
+    std::printf("messages=%d\nreply_bytes=%lld\nwall_ms=%.0f\ncpu_ms=%.0f\npeak_rss_mb=%.1f\n"
                 "rss_before_mb=%.1f\n",
                 int(Email::instance().CurrentMessage()), static_cast<long long>(payload), wall, cpu,
                 peakRssMb(), rssBefore);

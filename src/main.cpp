@@ -1,5 +1,5 @@
-#include "core/Startup.h"
 #include "ui/AutoCheckWiring.h"
+#include "ui/Startup.h"
 #include "tray/SessionPlatform.h"
 
 #include <QApplication>

@@ -58,12 +58,24 @@ QString path()
 
 bool appendBlock(const QString& path, const QByteArray& runLog)
 {
+    // The log holds the text of the mail fetched: the file is for its user
+    // alone, whether it is new or was left readable by an older version.
+    constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Unbuffered: what the write could not put down is not tried again later.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered, ownerOnly))
         return false;
+    constexpr QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    if (file.permissions() & others)
+        file.setPermissions(ownerOnly);
+    const qint64 before = file.size();
     const QByteArray text = block(runLog);
-    const bool written = file.write(text) == text.size() && file.flush();
+    const bool written = file.write(text) == text.size();
+    // A disk that fills up halfway must not leave half a block behind.
+    if (!written)
+        file.resize(before);
     file.close();
     return written;
 }

@@ -21,7 +21,9 @@ QString path();
 void setExecutableFolderForTest(const QString& folder);
 QString pathFor(const QString& executableFolder, const QString& fallbackFolder);
 
-// Appends the block in one write; the earlier content is never rewritten.
+// Appends the block in one write; the earlier content is never rewritten, and
+// a write that fails takes its part of the block back out. The file is
+// readable by its owner only (mode 0600).
 bool appendBlock(const QString& path, const QByteArray& runLog);
 
 } // namespace DebugLogFile

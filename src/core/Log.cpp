@@ -22,4 +22,9 @@ void LogBytes(const QByteArray& bytes)
     ProtocolLog().logBytes(bytes);
 }
 
+void LogRange(ByteRange bytes)
+{
+    ProtocolLog().logRange(std::move(bytes));
+}
+
 } // namespace Module1

@@ -2,6 +2,8 @@
 // Appending to the protocol log held by the DebugA window, which is created
 // hidden on first use and collects text whether or not it is ever shown.
 
+#include "core/SharedBytes.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,4 +16,6 @@ DebugLog& ProtocolLog();
 
 void Log(const QString& text);
 void LogBytes(const QByteArray& bytes); // received data, exactly as it arrived
+// Received data that stays where it is, in a buffer the log shares.
+void LogRange(ByteRange bytes);
 } // namespace Module1

@@ -11,10 +11,6 @@ qint16 DeleteMode = 0;
 qint32 Pop3Step = 0;
 qint32 SmtpStep = 0;
 QByteArray EncodedAttachment;
-MessageTable MessageSubjects;
-MessageTable MessageRecipients;
-MessageTable MessageBodies;
-std::array<QByteArray, MessageTableSize> MessageSources;
 
 void ResetState()
 {
@@ -26,10 +22,6 @@ void ResetState()
     Pop3Step = 0;
     SmtpStep = 0;
     EncodedAttachment.clear();
-    MessageSubjects = {};
-    MessageRecipients = {};
-    MessageBodies = {};
-    MessageSources = {};
 }
 
 } // namespace Module1

@@ -12,6 +12,7 @@
 // empty line, or the text without its first three characters when there is no
 // empty line.
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -25,5 +26,13 @@ using ExtractedHeaders = std::array<QString, 4>;
 ExtractedHeaders ExtractHeaders(const QString& Message);
 // The same for a text the caller no longer needs: the body keeps its buffer.
 ExtractedHeaders ExtractHeaders(QString&& Message);
+
+// The same values out of a message still in bytes, which read as UTF-8 (or,
+// with utf8 false, as Latin-1) give the text above. Only the values are
+// decoded, never the whole message: subject, sender and recipient here (the
+// body slot stays empty), the body on its own.
+ExtractedHeaders ExtractHeaderValues(QByteArrayView Message, bool utf8);
+QString ExtractBody(QByteArrayView Message, bool utf8);
+QString decodeMessageBytes(QByteArrayView bytes, bool utf8);
 
 } // namespace Module1

@@ -1,73 +1,92 @@
 #include "pop3/MessageStore.h"
 
-#include "core/Module1.h"
+#include "pop3/ExtractHeaders.h"
 #include "pop3/Pop3Session.h"
+
+#include <array>
 
 namespace Module1
 {
 namespace
 {
 
-// The reply without its status line and terminator, dots as they came.
-QByteArrayView textOfReply(const QByteArray& reply)
-{
-    const qsizetype statusEnd = reply.indexOf("\r\n");
-    if (statusEnd < 0)
-        return {};
-    const qsizetype start = statusEnd + 2;
-    const qsizetype length = reply.size() - start - 3;
-    if (length <= 0)
-        return {};
-    return QByteArrayView(reply.constData() + start, length);
-}
+struct StoredMessage {
+    QByteArray reply; // status line through terminator, as it arrived
+    bool utf8 = true; // how its text reads: UTF-8, or else Latin-1
+    QString subject;
+    QString recipient;
+};
+
+std::array<StoredMessage, MessageTableSize> s_messages;
 
 bool inTables(int index)
 {
     return index >= 0 && index < MessageTableSize;
 }
 
+// The message of a stored reply: unstuffed, still in bytes; `storage` holds
+// it when dots had to be undone.
+QByteArrayView messageOf(const StoredMessage& message, QByteArray* storage)
+{
+    return Pop3Session::unstuffed(Pop3Session::messageBytes(message.reply), storage);
+}
+
 } // namespace
+
+QString MessageColumn::operator[](int index) const
+{
+    if (!inTables(index))
+        return QString();
+    const StoredMessage& message = s_messages[size_t(index)];
+    switch (m_which) {
+    case Subjects:
+        return message.subject;
+    case Recipients:
+        return message.recipient;
+    case Bodies:
+        break;
+    }
+    QByteArray storage;
+    return ExtractBody(messageOf(message, &storage), message.utf8);
+}
 
 QString storeRetrievedMessage(int index, QByteArray reply)
 {
     if (!inTables(index))
         return QString();
-    Pop3Session::StoredMessage message = Pop3Session::extractMessage(reply);
-    MessageBodies[index] = std::move(message.body);
-    MessageRecipients[index] = std::move(message.recipient);
-    MessageSubjects[index] = std::move(message.subject);
+    StoredMessage& message = s_messages[size_t(index)];
+    message.reply = std::move(reply);
+    QByteArray storage;
+    const QByteArrayView text = messageOf(message, &storage);
+    message.utf8 = text.isValidUtf8();
+    ExtractedHeaders headers = ExtractHeaderValues(text, message.utf8);
+    message.subject = std::move(headers[HeaderSubject]);
+    message.recipient = headers[HeaderRecipient].trimmed();
     // Header lines never begin with a dot, so the doubled dots the text may
     // still hold do not change the row.
-    QString row = Mime::listSubject(textOfReply(reply), MessageSubjects[index]);
-    MessageSources[index] = std::move(reply);
-    return row;
+    return Mime::listSubject(Pop3Session::messageBytes(message.reply), message.subject);
 }
 
-QByteArray messageOfReply(const QByteArray& reply)
+const QByteArray& storedReply(int index)
 {
-    const QByteArrayView text = textOfReply(reply);
-    QByteArray message;
-    message.reserve(text.size());
-    qsizetype lineStart = 0;
-    while (lineStart < text.size()) {
-        qsizetype next = text.indexOf("\r\n", lineStart);
-        next = next < 0 ? text.size() : next + 2;
-        QByteArrayView line = text.sliced(lineStart, next - lineStart);
-        if (line.startsWith(".."))
-            line = line.sliced(1);
-        message.append(line);
-        lineStart = next;
-    }
-    return message;
+    static const QByteArray none;
+    return inTables(index) ? s_messages[size_t(index)].reply : none;
 }
 
 Mime::DisplayedMessage displayedMessage(int index)
 {
     if (!inTables(index))
         return {};
-    return Mime::displayMessage(
-        messageOfReply(MessageSources[index]),
-        {MessageSubjects[index], MessageRecipients[index], MessageBodies[index]});
+    QByteArray storage;
+    const StoredMessage& message = s_messages[size_t(index)];
+    const QByteArrayView text = messageOf(message, &storage);
+    return Mime::displayMessage(text, {message.subject, message.recipient,
+                                       ExtractBody(text, message.utf8)});
+}
+
+void ClearMessages()
+{
+    s_messages = {};
 }
 
 } // namespace Module1

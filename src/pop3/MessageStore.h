@@ -1,8 +1,12 @@
 #pragma once
-// Where a retrieved message goes: the message tables get the values that
-// ExtractHeaders gives, and the reply itself is kept beside them at the same
-// index, to be decoded for display when a viewer opens.
+// The message tables. Each retrieved message is held once, as the RETR reply
+// that arrived (the same bytes the protocol log shares); MessageSubjects,
+// MessageRecipients and MessageBodies give, for index i, the values that
+// ExtractHeaders gives for that message. Subject and recipient are small and
+// kept when the message is stored; a body is decoded from the bytes each
+// time it is read, so the tables never hold a message a second time as text.
 
+#include "core/Module1.h"
 #include "mime/MessageDisplay.h"
 
 #include <QByteArray>
@@ -11,16 +15,38 @@
 namespace Module1
 {
 
+// One column of the tables, read like an array of 51 strings.
+class MessageColumn
+{
+public:
+    enum Which { Subjects, Recipients, Bodies };
+    constexpr explicit MessageColumn(Which which) : m_which(which) {}
+    // The value at index 0..50; an index outside the tables gives "".
+    QString operator[](int index) const;
+    static constexpr int size() { return MessageTableSize; }
+
+private:
+    Which m_which;
+};
+
+// Message n of a session is stored at index n-1 and its subject is appended
+// to Email's lstMessages, so list row i and index i name the same message.
+inline constexpr MessageColumn MessageSubjects{MessageColumn::Subjects};
+inline constexpr MessageColumn MessageRecipients{MessageColumn::Recipients}; // "to:" value, trimmed
+inline constexpr MessageColumn MessageBodies{MessageColumn::Bodies};
+
 // Stores the RETR reply (status line through terminator) at index 0..50 and
 // returns the text of the message's list row. Nothing happens outside the
 // tables (an empty text comes back).
 QString storeRetrievedMessage(int index, QByteArray reply);
 
-// The message of a reply as the server holds it: status line and terminator
-// dropped, doubled leading dots undone.
-QByteArray messageOfReply(const QByteArray& reply);
+// The RETR reply kept at index 0..50, as it arrived.
+const QByteArray& storedReply(int index);
 
 // What a viewer shows of the message at index 0..50.
 Mime::DisplayedMessage displayedMessage(int index);
+
+// Empties the tables (tests).
+void ClearMessages();
 
 } // namespace Module1

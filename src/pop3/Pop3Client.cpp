@@ -107,23 +107,27 @@ void Pop3Client::dataArrived()
     const QByteArray D = m_connection.readAll();
     if (D.isEmpty())
         return;
-    Module1::LogBytes(D);
-    if (!m_session.running())
+    if (!m_session.running()) {
+        Module1::LogBytes(D);
         return;
+    }
     // The idle time counts from the last complete reply or message, not
     // from the last byte: a peer that trickles bytes is still silent.
     const quint64 progress = m_session.progress();
-    const Pop3Actions actions = m_session.receive(D);
+    Pop3Actions actions = m_session.receive(D);
+    // Logged before anything is done about it, from where the session keeps
+    // it: a message's bytes are held once, by the tables and the log alike.
+    Module1::LogRange(m_session.lastArrival());
     if (m_session.progress() != progress)
         m_connection.startTimer(m_idleTimeoutMs);
     Module1::Pop3Step = m_session.step();
-    runActions(actions);
+    runActions(std::move(actions));
 }
 
-void Pop3Client::runActions(const Pop3Actions& actions)
+void Pop3Client::runActions(Pop3Actions actions)
 {
     const int generation = m_generation;
-    for (const Pop3Action& action : actions) {
+    for (Pop3Action& action : actions) {
         // A session restarted or failed while the DELE loop let events run.
         if (generation != m_generation)
             return;
@@ -137,7 +141,7 @@ void Pop3Client::runActions(const Pop3Actions& actions)
             Module1::Log(action.text);
             break;
         case Pop3Action::Kind::Store:
-            storeMessage(action.index, action.bytes);
+            storeMessage(action.index, std::move(action.bytes));
             break;
         case Pop3Action::Kind::SlideIn:
             emit retrievalFinished();
@@ -154,11 +158,11 @@ void Pop3Client::runActions(const Pop3Actions& actions)
     }
 }
 
-void Pop3Client::storeMessage(int index, const QByteArray& reply)
+void Pop3Client::storeMessage(int index, QByteArray reply)
 {
     if (index < 0 || index >= Module1::MessageTableSize)
         return;
-    emit messageStored(index, Module1::storeRetrievedMessage(index, reply));
+    emit messageStored(index, Module1::storeRetrievedMessage(index, std::move(reply)));
 }
 
 void Pop3Client::connectionFailed(const QString& reason, const QString& plain)

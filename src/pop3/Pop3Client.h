@@ -55,8 +55,8 @@ signals:
 
 private:
     void dataArrived();
-    void runActions(const Pop3Actions& actions);
-    void storeMessage(int index, const QByteArray& reply);
+    void runActions(Pop3Actions actions);
+    void storeMessage(int index, QByteArray reply);
     void connectionFailed(const QString& reason, const QString& plain);
     void endSession();
     bool unencryptedAllowed(const QString& host);

@@ -1,9 +1,9 @@
 #include "pop3/Pop3Session.h"
 
 #include "net/PlainReason.h"
-#include "pop3/ExtractHeaders.h"
 
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -81,6 +81,7 @@ void Pop3Session::start(Mode mode, const QString& user, const QString& password)
     // Text left from an interrupted session must not end up in front of this
     // session's first message.
     m_receiveBuffer = QByteArray();
+    m_message.reset();
     m_lineScanFrom = 0;
     m_statusEnd = -1;
     m_scanFrom = 0;
@@ -100,12 +101,33 @@ void Pop3Session::sendQuit(Pop3Actions& out)
     sendAndLog(out, "QUIT", QStringLiteral("QUIT"));
 }
 
+const QByteArray& Pop3Session::receiveBuffer() const
+{
+    return m_step == RetrReply && m_message ? *m_message : m_receiveBuffer;
+}
+
+void Pop3Session::startMessage(QByteArray bytesSoFar)
+{
+    // A buffer of its own for each message: the tables keep it, and the log
+    // keeps ranges of it while it still grows.
+    m_message = std::make_shared<QByteArray>(std::move(bytesSoFar));
+    m_scanFrom = 0;
+    m_statusEnd = -1;
+    m_lineScanFrom = 0;
+}
+
 Pop3Actions Pop3Session::receive(const QByteArray& data)
 {
     Pop3Actions out;
-    if (!m_running)
-        return out;
-    m_receiveBuffer += data;
+    if (!m_running || m_step != RetrReply) {
+        m_arrival = ByteRange(data);
+        if (!m_running)
+            return out;
+        m_receiveBuffer += data;
+    } else {
+        m_arrival = ByteRange(m_message, m_message->size(), data.size());
+        m_message->append(data);
+    }
     while (m_running) {
         if (m_step == RetrReply) {
             const qsizetype before = out.size();
@@ -304,8 +326,7 @@ Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
     m_lastToFetch = count;
     m_currentMessage = m_firstToFetch;
     // Whatever already followed the STAT reply is the start of the RETR reply.
-    m_scanFrom = 0;
-    m_statusEnd = -1;
+    startMessage(std::exchange(m_receiveBuffer, QByteArray()));
     const QByteArray number = QByteArray::number(m_currentMessage);
     sendAndLog(out, "RETR " + number, QStringLiteral("RETR ") + QString::fromLatin1(number));
     return out;
@@ -316,13 +337,13 @@ void Pop3Session::prepareForMessage(qsizetype lineEnd)
     // "+OK 1048576 octets": room for the whole reply at once, and a limit
     // past which it is no message.
     m_messageLimit = MaxMessageBytes;
-    if (!m_receiveBuffer.startsWith("+OK "))
+    const QByteArray& buffer = *m_message;
+    if (!buffer.startsWith("+OK "))
         return;
     qsizetype i = 4;
     qsizetype octets = 0;
-    while (i < lineEnd && m_receiveBuffer[i] >= '0' && m_receiveBuffer[i] <= '9' &&
-           octets < MaxMessageBytes) {
-        octets = octets * 10 + (m_receiveBuffer[i] - '0');
+    while (i < lineEnd && buffer[i] >= '0' && buffer[i] <= '9' && octets < MaxMessageBytes) {
+        octets = octets * 10 + (buffer[i] - '0');
         ++i;
     }
     if (i == 4)
@@ -330,22 +351,22 @@ void Pop3Session::prepareForMessage(qsizetype lineEnd)
     m_messageLimit = qMin(MaxMessageBytes, lineEnd + 1 + 2 * octets + MessageSlack);
     const qsizetype wanted = lineEnd + 1 + octets + octets / 32 + 64; // dots may be doubled
     if (octets > 0)
-        m_receiveBuffer.reserve(qMin(wanted, MaxReservation));
+        m_message->reserve(qMin(wanted, MaxReservation));
 }
 
 Pop3Actions Pop3Session::collectMessage()
 {
+    QByteArray& buffer = *m_message;
     if (m_statusEnd < 0) {
-        const qsizetype end = m_receiveBuffer.indexOf('\n', m_lineScanFrom);
+        const qsizetype end = buffer.indexOf('\n', m_lineScanFrom);
         if (end < 0) {
-            m_lineScanFrom = m_receiveBuffer.size();
+            m_lineScanFrom = buffer.size();
             return {};
         }
         m_lineScanFrom = 0;
-        if (m_receiveBuffer.startsWith('-')) {
+        if (buffer.startsWith('-')) {
             // "-ERR no such message": there will be no terminator to wait for.
-            const QByteArray reply = m_receiveBuffer.left(end + 1);
-            m_receiveBuffer.remove(0, end + 1);
+            const QByteArray reply = buffer.left(end + 1);
             return fail(reply, PlainReason::serverSaid(reply));
         }
         m_statusEnd = end;
@@ -354,10 +375,10 @@ Pop3Actions Pop3Session::collectMessage()
 
     // Only the bytes that arrived since the last search (and three before
     // them, for a terminator cut across arrivals) are searched.
-    const qsizetype at = findTerminator(m_receiveBuffer, m_scanFrom);
-    if (at < 0 && m_receiveBuffer.size() > m_messageLimit) {
+    const qsizetype at = findTerminator(buffer, m_scanFrom);
+    if (at < 0 && buffer.size() > m_messageLimit) {
         // Nothing of it is kept.
-        m_receiveBuffer = QByteArray();
+        m_message.reset();
         const QByteArray why = "message " + QByteArray::number(m_currentMessage) +
                                " is larger than " + QByteArray::number(m_messageLimit) +
                                " bytes without its end; the session was ended.";
@@ -365,22 +386,23 @@ Pop3Actions Pop3Session::collectMessage()
                                         "and did not end it: the check was stopped."));
     }
     if (at < 0) {
-        m_scanFrom = qMax<qsizetype>(0, m_receiveBuffer.size() - 3);
+        m_scanFrom = qMax<qsizetype>(0, buffer.size() - 3);
         return {};
     }
     const qsizetype end = at + 4;
-    QByteArray reply;
-    if (end == m_receiveBuffer.size()) {
-        reply = std::move(m_receiveBuffer);
-        m_receiveBuffer = QByteArray();
-    } else {
-        reply = m_receiveBuffer.left(end);
-        m_receiveBuffer.remove(0, end);
-    }
-    m_scanFrom = 0;
-    m_statusEnd = -1;
+    // The buffer goes to the tables as it is, shared with the log and not
+    // copied; only bytes a server sent after the terminator, which belong
+    // to no message, are copied out.
+    QByteArray after = buffer.sliced(end);
+    QByteArray reply = end == buffer.size() ? buffer : buffer.first(end);
+    m_message.reset();
     ++m_progress;
-    return messageComplete(std::move(reply));
+    Pop3Actions out = messageComplete(std::move(reply));
+    if (m_step == RetrReply)
+        startMessage(std::move(after));
+    else
+        m_receiveBuffer = std::move(after);
+    return out;
 }
 
 Pop3Actions Pop3Session::messageComplete(QByteArray reply)
@@ -412,34 +434,26 @@ Pop3Actions Pop3Session::messageComplete(QByteArray reply)
     return out;
 }
 
-Pop3Session::StoredMessage Pop3Session::extractMessage(const QByteArray& reply)
-{
-    // A temporary text: its buffer becomes the body.
-    Module1::ExtractedHeaders headers = Module1::ExtractHeaders(messageText(reply));
-    return StoredMessage{std::move(headers[Module1::HeaderSubject]),
-                         headers[Module1::HeaderRecipient].trimmed(),
-                         std::move(headers[Module1::HeaderBody])};
-}
-
-QString Pop3Session::messageText(const QByteArray& reply)
+QByteArrayView Pop3Session::messageBytes(QByteArrayView reply)
 {
     // Drop the status line, then the terminator's "." CR LF; the text keeps
-    // the CR LF of its last line. A status line ended by a bare LF leaves
-    // nothing in front of the terminator: an empty message.
+    // the CR LF of its last line.
     const qsizetype statusEnd = reply.indexOf("\r\n");
     if (statusEnd < 0)
-        return QString();
+        return {};
     const qsizetype start = statusEnd + 2;
     const qsizetype length = reply.size() - start - 3;
     if (length <= 0)
-        return QString();
-    QByteArrayView text(reply.constData() + start, length);
+        return {};
+    return reply.sliced(start, length);
+}
 
-    // Lines the server dot-stuffed ("..x") are stored as the author wrote them.
-    if (!text.startsWith("..") && !hasDoubledDotLine(text))
-        return decode(text);
-    QByteArray unstuffed;
-    unstuffed.reserve(text.size());
+QByteArrayView Pop3Session::unstuffed(QByteArrayView text, QByteArray* storage)
+{
+    if (text.isEmpty() || (!text.startsWith("..") && !hasDoubledDotLine(text)))
+        return text;
+    storage->clear();
+    storage->reserve(text.size());
     qsizetype lineStart = 0;
     while (lineStart < text.size()) {
         qsizetype next = text.indexOf("\r\n", lineStart);
@@ -447,10 +461,16 @@ QString Pop3Session::messageText(const QByteArray& reply)
         QByteArrayView line = text.sliced(lineStart, next - lineStart);
         if (line.startsWith(".."))
             line = line.sliced(1);
-        unstuffed.append(line);
+        storage->append(line);
         lineStart = next;
     }
-    return decode(unstuffed);
+    return *storage;
+}
+
+QString Pop3Session::messageText(QByteArrayView reply)
+{
+    QByteArray storage;
+    return decode(unstuffed(messageBytes(reply), &storage));
 }
 
 QString Pop3Session::decode(QByteArrayView bytes)

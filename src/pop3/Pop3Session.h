@@ -6,6 +6,7 @@
 // Replies are framed by their line end (steps 0-3 and 5) or by the
 // terminator line (step 4), however the data is cut into arrivals.
 
+#include "core/SharedBytes.h"
 #include "pop3/Pop3Action.h"
 
 #include <QByteArray>
@@ -54,6 +55,10 @@ public:
 
     // Data that arrived on the socket, in any cut.
     Pop3Actions receive(const QByteArray& data);
+    // Where the session keeps the bytes of the last receive(), for the log to
+    // share: inside a RETR reply they are part of the message's own buffer,
+    // the one that goes to the tables.
+    const ByteRange& lastArrival() const { return m_arrival; }
 
     // The connection failed (refused, lost, timed out): the error path while
     // a session runs, nothing otherwise. Once QUIT is out there is nothing
@@ -69,21 +74,19 @@ public:
     qint32 step() const { return m_step; }
     int messageCount() const { return m_messageCount; }
     int currentMessage() const { return m_currentMessage; }
-    const QByteArray& receiveBuffer() const { return m_receiveBuffer; }
+    // Step 4: the RETR reply so far; otherwise a reply line not yet whole.
+    const QByteArray& receiveBuffer() const;
 
-    // What the tables keep of a retrieved message.
-    struct StoredMessage {
-        QString subject;
-        QString recipient; // trimmed
-        QString body;
-    };
-    // Subject, recipient and body of a RETR reply (status line through
-    // terminator).
-    static StoredMessage extractMessage(const QByteArray& reply);
-
-    // The text of a retrieved reply (status line through terminator): status
-    // line and terminator dropped, doubled leading dots undone, decoded.
-    static QString messageText(const QByteArray& reply);
+    // The message of a RETR reply (status line through terminator) as the
+    // server sent it: status line and terminator dropped, lines still
+    // dot-stuffed. A status line ended by a bare LF leaves nothing in front
+    // of the terminator: an empty message.
+    static QByteArrayView messageBytes(QByteArrayView reply);
+    // The lines the server dot-stuffed ("..x") as the author wrote them: the
+    // text itself when no line needs it, otherwise a copy made in `storage`.
+    static QByteArrayView unstuffed(QByteArrayView text, QByteArray* storage);
+    // The text of a retrieved reply: its message, unstuffed and decoded.
+    static QString messageText(QByteArrayView reply);
     // UTF-8 where the bytes are valid UTF-8, Latin-1 otherwise.
     static QString decode(QByteArrayView bytes);
     // The count of a STAT reply; false when it is missing, not a number or
@@ -102,6 +105,7 @@ private:
     void sendAndLog(Pop3Actions& out, const QByteArray& command, const QString& logged);
     void sendQuit(Pop3Actions& out);
     void prepareForMessage(qsizetype statusEnd);
+    void startMessage(QByteArray bytesSoFar);
 
     Mode m_mode = Mode::Retrieve;
     QString m_user;
@@ -118,7 +122,9 @@ private:
     QList<int> m_refusedDeles; // messages whose DELE got "-ERR"
     bool m_quitSent = false;
     quint64 m_progress = 0;
-    QByteArray m_receiveBuffer;   // step 4: the RETR reply so far; else a partial line
+    QByteArray m_receiveBuffer;   // a reply line not yet whole
+    SharedBytes m_message;        // step 4: the RETR reply so far, shared with the log
+    ByteRange m_arrival;          // the bytes of the last receive()
     qsizetype m_lineScanFrom = 0; // where the search for the line end goes on
     qsizetype m_statusEnd = -1;   // step 4: the LF of the RETR status line, once seen
     qsizetype m_scanFrom = 0;     // step 4: where the terminator search goes on

@@ -1,7 +1,7 @@
 #include "tray/TrayIcon.h"
 
 #include "core/ProgramExit.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "tray/AppIcon.h"
 #include "tray/NotificationArea.h"
 #include "tray/SystemTrayArea.h"

@@ -2,8 +2,8 @@
 // Making the controls of a window: each one named as the code refers to it and
 // placed in twips inside its parent.
 
-#include "core/Twips.h"
 #include "ui/PopupColours.h"
+#include "ui/Twips.h"
 
 #include <QLabel>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "ui/DebugA.h"
 
 #include "core/Log.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -38,15 +38,18 @@ void DebugA::showEvent(QShowEvent* event)
 void DebugA::refresh()
 {
     m_refreshQueued = false;
-    if (m_log.size() < m_shown) { // the log was cleared
-        Debug->clear();
-        m_shown = 0;
-    }
-    if (m_log.size() == m_shown)
+    const qint64 end = m_log.appendedTotal();
+    if (end == m_shown)
         return;
-    QString added = QString::fromUtf8(m_log.textFrom(m_shown));
+    // What the box shows is what the log holds: once older entries have
+    // given way (or the log was cleared), the box starts again from the log.
+    const bool again = end < m_shown || m_log.leftOut() > m_shownLeftOut;
+    QString added = QString::fromUtf8(again ? m_log.text() : m_log.textFrom(m_shown));
     added.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    m_shown = m_log.size();
+    m_shown = end;
+    m_shownLeftOut = m_log.leftOut();
+    if (again)
+        Debug->clear();
     QTextCursor cursor(Debug->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(added);

@@ -28,6 +28,7 @@ private:
     void refresh();
 
     DebugLog& m_log;
-    qsizetype m_shown = 0; // bytes of the log already in the box
+    qint64 m_shown = 0;        // where the box ends in the run's whole log
+    qint64 m_shownLeftOut = 0; // the log's left-out bytes when the box was filled
     bool m_refreshQueued = false;
 };

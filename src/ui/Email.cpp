@@ -2,8 +2,8 @@
 
 #include "core/DebugLogFile.h"
 #include "core/Module1.h"
-#include "core/Twips.h"
 #include "ui/BoxText.h"
+#include "ui/Twips.h"
 #include "ui/CertificatePrompt.h"
 #include "ui/Controls.h"
 #include "ui/UnencryptedPrompt.h"

@@ -1,7 +1,8 @@
 #include "ui/MainForm.h"
 
 #include "core/Module1.h"
-#include "core/Twips.h"
+#include "core/ReleaseMemory.h"
+#include "ui/Twips.h"
 #include "pop3/MessageStore.h"
 #include "ui/Controls.h"
 #include "ui/Email.h"
@@ -11,12 +12,14 @@
 #include "ui/ViewerBody.h"
 #include "ui/frmSendMail.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace
 {
@@ -195,6 +198,11 @@ void OpenViewer()
         return;
     auto* viewer = new MainForm();
     Viewer = viewer;
+    // Once the viewer and its text are gone (some of it is deleted later
+    // than the window), their memory goes back to the system, not only to
+    // the C library.
+    QObject::connect(viewer, &QObject::destroyed, qApp,
+                     [] { QTimer::singleShot(200, qApp, &Memory::releaseFreed); });
     viewer->Form_Load(row);
 }
 

@@ -5,7 +5,7 @@
 #include "core/PasswordScrambler.h"
 #include "core/PreferencesRecord.h"
 #include "core/SettingsStore.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "pop3/Pop3Session.h"
 #include "ui/Pop3Commands.h"
 #include "tray/AppIcon.h"

@@ -1,6 +1,6 @@
 #include "ui/PopupPlacement.h"
 
-#include "core/Twips.h"
+#include "ui/Twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,7 +1,7 @@
 #include "ui/frmSendMail.h"
 
 #include "core/Module1.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "smtp/modUUCode.h"
 #include "ui/BoxText.h"
 #include "ui/CertificatePrompt.h"

@@ -1,6 +1,6 @@
 #include "ui/frmSplash.h"
 
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "ui/Options.h"
 #include "ui/PopupColours.h"
 

@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace
 {
 QByteArray readAll(const QString& path)
@@ -34,6 +37,9 @@ private slots:
     void exitWritesOneBlockAndEndsOnce();
     void exitStillEndsWhenFileCannotBeWritten();
     void debugWindowShowsTheLogAndKeepsItWhenClosed();
+    void logKeepsItsNewestBytes();
+    void fileIsForItsOwnerOnly();
+    void failedWriteLeavesNoHalfBlock();
 };
 
 void TestDebugLog::logAppendsLineBreakThenText()
@@ -129,6 +135,70 @@ void TestDebugLog::debugWindowShowsTheLogAndKeepsItWhenClosed()
     QVERIFY(!debug.isVisible());
     QVERIFY(DefaultInstance<DebugA>::exists());
     QCOMPARE(debug.log().text(), QByteArray("\r\nUSER ann\r\nPASS ****"));
+}
+
+void TestDebugLog::logKeepsItsNewestBytes()
+{
+    DebugLog& log = DebugA::instance().log();
+    DebugA::instance().show();
+    log.setLimit(100);
+    for (int i = 1; i <= 3; ++i)
+        Module1::Log(QStringLiteral("RETR %1").arg(i));
+    // Ranges of a buffer that grows after they were logged, as a message does.
+    const SharedBytes buffer = std::make_shared<QByteArray>("+OK 40 octets\r\n");
+    Module1::LogRange(ByteRange(buffer, 0, buffer->size()));
+    buffer->append(QByteArray(30, 'm') + "\r\n.\r\n");
+    Module1::LogRange(ByteRange(buffer, 15, 35));
+    for (int i = 4; i <= 6; ++i)
+        Module1::Log(QStringLiteral("RETR %1").arg(i));
+    QCOMPARE(log.leftOut(), 8); // "\r\nRETR 1" gave way, nothing more
+    QCOMPARE(log.text(), "\r\n[8 bytes of this log were left out before this line; it keeps its "
+                         "newest 100 bytes.]\r\nRETR 2\r\nRETR 3\r\n+OK 40 octets\r\n\r\n" +
+                             QByteArray(30, 'm') + "\r\n.\r\n\r\nRETR 4\r\nRETR 5\r\nRETR 6");
+    QTRY_COMPARE(DebugA::instance().Debug->toPlainText(),
+                 QString::fromUtf8(log.text()).replace("\r\n", "\n"));
+    // One entry larger than the whole log keeps its end.
+    Module1::LogBytes(QByteArray(150, 'a') + "END");
+    QCOMPARE(log.text().size() - log.text().indexOf(']') - 1, 100);
+    QVERIFY(log.text().endsWith(QByteArray(97, 'a') + "END"));
+}
+
+void TestDebugLog::fileIsForItsOwnerOnly()
+{
+    constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    QTemporaryDir dir;
+    const QString fresh = dir.filePath("new/Debug.txt");
+    QVERIFY(DebugLogFile::appendBlock(fresh, "\r\nx"));
+    const QString old = dir.filePath("Debug.txt");
+    QFile file(old);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("earlier run");
+    file.close();
+    QVERIFY(file.setPermissions(ownerOnly | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(DebugLogFile::appendBlock(old, "\r\ny"));
+    for (const QString& path : {fresh, old}) // owner, group, others: 0600
+        QCOMPARE(int(QFileInfo(path).permissions() & 0x7077), int(ownerOnly));
+    QCOMPARE(readAll(old), "earlier run" + DebugLogFile::block("\r\ny"));
+}
+
+void TestDebugLog::failedWriteLeavesNoHalfBlock()
+{
+    // A file size limit stands in for a full disk: the write stops halfway.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Debug.txt");
+    QVERIFY(DebugLogFile::appendBlock(path, "\r\nfirst"));
+    const QByteArray before = readAll(path);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(before.size() + 10);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const bool written = DebugLogFile::appendBlock(path, "\r\n" + QByteArray(4096, 's'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(!written);
+    QCOMPARE(readAll(path), before);
 }
 
 QTEST_MAIN(TestDebugLog)

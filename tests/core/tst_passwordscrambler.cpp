@@ -3,7 +3,7 @@
 
 #include "core/Module1.h"
 #include "core/PasswordScrambler.h"
-#include "core/Startup.h"
+#include "ui/Startup.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>

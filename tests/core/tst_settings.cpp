@@ -5,7 +5,7 @@
 #include "core/PasswordScrambler.h"
 #include "core/PreferencesRecord.h"
 #include "core/SettingsStore.h"
-#include "core/Startup.h"
+#include "ui/Startup.h"
 #include "support/TestEnvironment.h"
 #include "ui/Options.h"
 

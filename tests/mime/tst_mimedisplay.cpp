@@ -4,6 +4,7 @@
 #include "core/Module1.h"
 #include "mime/MessageDisplay.h"
 #include "mime/OfflineTextDocument.h"
+#include "pop3/ExtractHeaders.h"
 #include "pop3/MessageStore.h"
 #include "pop3/Pop3Session.h"
 #include "support/GeneratedMail.h"
@@ -66,7 +67,8 @@ void TestMimeDisplay::generatedMessages()
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     // The tables still hold what the keyword scan finds.
     QCOMPARE(Module1::MessageBodies[0],
-             Pop3Session::extractMessage(GeneratedMail::replyFor(message.bytes)).body);
+             Module1::ExtractHeaders(Pop3Session::messageText(
+                 GeneratedMail::replyFor(message.bytes)))[Module1::HeaderBody]);
 }
 
 void TestMimeDisplay::messagesWithoutMime_data()

@@ -6,6 +6,7 @@
 
 #include "core/Module1.h"
 #include "net/CertificateTrust.h"
+#include "pop3/MessageStore.h"
 #include "net/MailConnection.h"
 #include "net/PlainTextConsent.h"
 #include "support/Mailhost.h"

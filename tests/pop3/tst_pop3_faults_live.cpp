@@ -4,6 +4,7 @@
 // than the tables hold. Each ends with the error box or the documented
 // result, the mail is still on the server, and the next Connect works.
 #include "core/Module1.h"
+#include "pop3/MessageStore.h"
 #include "ui/Pop3Commands.h"
 #include "support/Mailhost.h"
 #include "support/ScriptedServer.h"

@@ -3,6 +3,9 @@
 // delete-all, no mail, and the error box for a wrong password, an unknown
 // host and a closed port.
 #include "core/Module1.h"
+#include "pop3/ExtractHeaders.h"
+#include "pop3/MessageStore.h"
+#include "pop3/Pop3Session.h"
 #include "ui/Pop3Commands.h"
 #include "support/Mailhost.h"
 #include "support/TestEnvironment.h"
@@ -40,6 +43,7 @@ private slots:
     void init();
 
     void retrieve();
+    void tablesHoldWhatTheKeywordScanFinds();
     void uuencodedBlockIsCutInViewer();
     void deleteAllEmptiesMailbox();
     void noMail();
@@ -122,6 +126,47 @@ void TestPop3Live::retrieve()
     QVERIFY(!log.contains("RETR 4"));
     // Retrieving leaves the messages on the server.
     QCOMPARE(Mailhost::count(), 3);
+}
+
+void TestPop3Live::tablesHoldWhatTheKeywordScanFinds()
+{
+    // The tables keep each message as bytes and work the values out of them;
+    // they must be what ExtractHeaders gives for the decoded text of the same
+    // bytes, whatever the charset, the dots, the keywords in the body, the
+    // characters before a keyword or the size.
+    const QByteArray big(1 << 20, 'x');
+    const QList<QByteArray> kinds = {
+        "Subject: plain\nTo: Ann <ann@x.test>\n\nHello\n",
+        "Subject: caf\xc3\xa9\nX-Note: \xc3\xa9\xf0\x9f\x98\x80 to: <b@x.test>\n\n\xc3\xbc\n",
+        "Subject: caf\xe9\nTo: \xe9@x.test\n\n\xff body\n", // not UTF-8: Latin-1
+        "Subject: a\n\n.hidden\n..to: dots\n.\nend\n",     // lines the server stuffs
+        "Subject: only a header\nTo: z@x.test\n",              // no empty line
+        "\xc3\xa9\xe2\x82\xacx\nSubject: y\n",                   // ... and characters first
+        "Subject:\xef\xbb\xbf" "hi\n\n\xef\xbb\xbf" "body\n",      // byte order marks
+        "Subject: first\n\nsubject: last\nreply-to: c\n",
+        "Subject: big\n\n" + big + "\nTo: at the end\n",
+        "\n",
+    };
+    QList<QByteArray> messages;
+    for (int i = 0; i < 51; ++i)
+        messages << kinds[i % kinds.size()];
+    QVERIFY(Mailhost::add(messages));
+    QVERIFY(runSession(Module1::ConnectRetrieve));
+    QCOMPARE(m_boxes, QStringList());
+    QCOMPARE(Email::instance().lstMessages->count(), 51);
+    for (int i = 0; i < 51; ++i) {
+        const QByteArray file = Mailhost::readMessage(i + 1);
+        const Module1::ExtractedHeaders expected =
+            Module1::ExtractHeaders(Pop3Session::decode(file));
+        QCOMPARE(Module1::MessageSubjects[i], expected[Module1::HeaderSubject]);
+        QCOMPARE(Module1::MessageRecipients[i], expected[Module1::HeaderRecipient].trimmed());
+        QCOMPARE(Module1::MessageBodies[i], expected[Module1::HeaderBody]);
+        QByteArray storage;
+        QCOMPARE(Pop3Session::unstuffed(Pop3Session::messageBytes(Module1::storedReply(i)),
+                                        &storage)
+                     .toByteArray(),
+                 file);
+    }
 }
 
 void TestPop3Live::uuencodedBlockIsCutInViewer()

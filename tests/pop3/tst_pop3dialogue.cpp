@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/Module1.h"
 #include "net/PlainTextConsent.h"
+#include "pop3/MessageStore.h"
 #include "ui/Pop3Commands.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
@@ -241,7 +242,7 @@ void TestPop3Dialogue::emptyAndOddMessages()
         .send(QByteArray("+OK\r\nSubject: a\0b\r\n\r\n.\r\n", 24))
         .expectLine("QUIT")
         .send("+OK\r\n");
-    Module1::MessageSubjects[0] = QStringLiteral("old");
+    Module1::storeRetrievedMessage(0, "+OK\r\nSubject: old\r\n\r\n.\r\n");
     Module1::ConnectRetrieve();
     QVERIFY(m_server->waitForScriptDone(5000));
     QCOMPARE(m_server->mismatches(), QStringList());

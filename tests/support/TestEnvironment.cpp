@@ -6,6 +6,7 @@
 #include "core/SettingsStore.h"
 #include "core/Log.h"
 #include "core/DebugLog.h"
+#include "pop3/MessageStore.h"
 #include "ui/DebugA.h"
 #include "ui/MainForm.h"
 #include "ui/Email.h"
@@ -60,7 +61,9 @@ void resetWindows()
     DefaultInstance<Options>::destroyForTest();
     DefaultInstance<DebugA>::destroyForTest();
     Module1::ProtocolLog().clear();
+    Module1::ProtocolLog().setLimit(DebugLog::DefaultLimit);
     Module1::ResetState();
+    Module1::ClearMessages();
     Module1::Viewer = nullptr;
 }
 

@@ -2,7 +2,7 @@
 // call-backs, the properties, the size keeping, and the pictures it shows.
 
 #include "core/ProgramExit.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "support/TestEnvironment.h"
 #include "tray/AppIcon.h"
 #include "tray/NotificationArea.h"

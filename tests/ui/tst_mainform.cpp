@@ -1,8 +1,8 @@
 // The message viewer: what it shows, the cut of an attachment, where it ends
 // up, and its two commands.
 #include "core/Module1.h"
-#include "core/Twips.h"
 #include "pop3/MessageStore.h"
+#include "ui/Twips.h"
 #include "support/TestEnvironment.h"
 #include "ui/Email.h"
 #include "ui/MainForm.h"
@@ -27,10 +27,10 @@ void fillMessages(int count)
     Email& email = Email::instance();
     email.lstMessages->clear();
     for (int i = 0; i < count; ++i) {
-        Module1::MessageSubjects[i] = QStringLiteral(" Subject %1").arg(i);
-        Module1::MessageRecipients[i] = QStringLiteral("rcpt%1@x.test").arg(i);
-        Module1::MessageBodies[i] = QStringLiteral("Body %1\r\n").arg(i);
-        email.lstMessages->addItem(Module1::MessageSubjects[i]);
+        const QByteArray n = QByteArray::number(i);
+        email.lstMessages->addItem(Module1::storeRetrievedMessage(
+            i, "+OK\r\nSubject: Subject " + n + "\r\nTo: rcpt" + n + "@x.test\r\n\r\nBody " + n +
+                   "\r\n.\r\n"));
     }
 }
 
@@ -106,7 +106,8 @@ void TestMainForm::cutsAttachment()
 void TestMainForm::opensOnSelectedRow()
 {
     fillMessages(3);
-    Module1::MessageBodies[1] = QStringLiteral("Hi\r\nthere\r\nbegin 664 f.bin\nM86)C\nend\n");
+    Module1::storeRetrievedMessage(1, "+OK\r\nSubject: Subject 1\r\nTo: rcpt1@x.test\r\n\r\n"
+                                      "Hi\r\nthere\r\nbegin 664 f.bin\nM86)C\nend\n.\r\n");
     Email::instance().lstMessages->setCurrentRow(1);
     Module1::OpenViewer();
     MainForm* viewer = Module1::Viewer;

@@ -1,7 +1,7 @@
 // The Options window: its controls where the design puts them, the focus
 // order, the "&File" menu, and what closing it does.
 
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "support/TestEnvironment.h"
 #include "tray/TrayIcon.h"
 #include "ui/Options.h"

@@ -2,7 +2,7 @@
 // scripted server, byte for byte, down to the message box that ends them.
 
 #include "core/Module1.h"
-#include "core/Twips.h"
+#include "ui/Twips.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
 #include "ui/frmSendMail.h"

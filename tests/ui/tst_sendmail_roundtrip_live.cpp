@@ -4,6 +4,7 @@
 // tray's "&Write Email" bring up that same sender window.
 
 #include "core/Module1.h"
+#include "pop3/MessageStore.h"
 #include "support/Mailhost.h"
 #include "support/TestEnvironment.h"
 #include "ui/Email.h"

@@ -1,4 +1,4 @@
-#include "core/Startup.h"
+#include "ui/Startup.h"
 
 #include "core/Module1.h"
 #include "core/PasswordScrambler.h"

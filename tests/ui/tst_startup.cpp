@@ -4,7 +4,7 @@
 #include "core/Module1.h"
 #include "core/PasswordScrambler.h"
 #include "core/SettingsStore.h"
-#include "core/Startup.h"
+#include "ui/Startup.h"
 #include "support/TestEnvironment.h"
 #include "ui/Options.h"
 #include "ui/frmSplash.h"
