@@ -23,7 +23,14 @@ void DebugLog::log(const QString& text)
 
 void DebugLog::logBytes(const QByteArray& bytes)
 {
-    logRange(ByteRange(bytes));
+    // Data read from a socket comes in the socket's buffer, often many times
+    // the size of what arrived. Sharing that buffer would keep its slack for
+    // as long as the entry is kept, beyond what the limit counts: such data
+    // is kept as a copy of its own size.
+    if (bytes.capacity() > bytes.size() + bytes.size() / 8 + 64)
+        logRange(ByteRange(QByteArray(bytes.constData(), bytes.size())));
+    else
+        logRange(ByteRange(bytes));
 }
 
 void DebugLog::logRange(ByteRange bytes)

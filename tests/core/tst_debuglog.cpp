@@ -38,6 +38,7 @@ private slots:
     void exitStillEndsWhenFileCannotBeWritten();
     void debugWindowShowsTheLogAndKeepsItWhenClosed();
     void logKeepsItsNewestBytes();
+    void socketDataIsKeptWithoutItsBuffersSlack();
     void fileIsForItsOwnerOnly();
     void failedWriteLeavesNoHalfBlock();
 };
@@ -161,6 +162,19 @@ void TestDebugLog::logKeepsItsNewestBytes()
     Module1::LogBytes(QByteArray(150, 'a') + "END");
     QCOMPARE(log.text().size() - log.text().indexOf(']') - 1, 100);
     QVERIFY(log.text().endsWith(QByteArray(97, 'a') + "END"));
+}
+
+void TestDebugLog::socketDataIsKeptWithoutItsBuffersSlack()
+{
+    // A socket hands out what arrived in a buffer far larger than itself.
+    // The limit counts the bytes logged, so the log must not hold that
+    // buffer: after weeks of checks it would keep many times its limit.
+    QByteArray arrived;
+    arrived.reserve(64 * 1024);
+    arrived.append("+OK 2 messages\r\n");
+    Module1::LogBytes(arrived);
+    QVERIFY(arrived.isDetached());
+    QVERIFY(DebugA::instance().log().text().endsWith("\r\n+OK 2 messages\r\n"));
 }
 
 void TestDebugLog::fileIsForItsOwnerOnly()
