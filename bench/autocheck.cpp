@@ -1,12 +1,17 @@
 // The automatic check against the local Dovecot (the caller seeds it):
 //   autocheck speed N    N checks that find nothing new, beside a minimal
-//                        client that logs in, lists UIDL and quits (medians)
+//                        client that logs in, lists UIDL and quits (medians),
+//                        and how many RETR and TOP commands those checks sent
 //   autocheck idle S     CPU ticks spent in S seconds between two checks
 //   autocheck memory N   resident memory after 10 and after N checks; with
-//                        QB_BENCH_ADD=file each check first adds that message
+//                        QB_BENCH_ADD=file each check first adds that message;
+//                        also the bytes the protocol log keeps, which is
+//                        bounded but part of the resident size
 // It prints key=value lines.
 #include "autocheck/AutoCheck.h"
 #include "autocheck/SeenIdStore.h"
+#include "core/DebugLog.h"
+#include "core/Log.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,6 +20,7 @@
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -51,6 +57,19 @@ void runCheck(AutoCheck& check)
     QObject::connect(&check, &AutoCheck::checkEnded, &loop, &QEventLoop::quit);
     check.schedule().bringForward(0);
     loop.exec();
+}
+
+// Commands of the checks logged since `offset`: the log keeps each one on a
+// line of its own.
+int commandsSince(qint64 offset, const QByteArray& command)
+{
+    return int(Module1::ProtocolLog().textFrom(offset).count("\r\n" + command + ' '));
+}
+
+long logKeptKb()
+{
+    const DebugLog& log = Module1::ProtocolLog();
+    return long((log.appendedTotal() - log.leftOut()) / 1024);
 }
 
 double minimalClient()
@@ -94,6 +113,7 @@ int main(int argc, char** argv)
     runCheck(check); // the first check records the ids
     if (mode == QLatin1String("speed")) {
         QList<double> ours, floor;
+        const qint64 logStart = Module1::ProtocolLog().appendedTotal();
         for (int i = 0; i < n; ++i) {
             QElapsedTimer t;
             t.start();
@@ -101,8 +121,9 @@ int main(int argc, char** argv)
             ours << t.nsecsElapsed() / 1e6;
             floor << minimalClient();
         }
-        std::printf("check_ms=%.2f\nminimal_ms=%.2f\nratio=%.2f\n", median(ours), median(floor),
-                    median(ours) / median(floor));
+        std::printf("check_ms=%.2f\nminimal_ms=%.2f\nratio=%.2f\nretr=%d\ntop=%d\n", median(ours),
+                    median(floor), median(ours) / median(floor), commandsSince(logStart, "RETR"),
+                    commandsSince(logStart, "TOP"));
     } else if (mode == QLatin1String("idle")) {
         const long before = ticks();
         QEventLoop loop;
@@ -112,15 +133,19 @@ int main(int argc, char** argv)
     } else {
         const QString add = qEnvironmentVariable("QB_BENCH_ADD");
         const QString mailhost = qEnvironmentVariable("QB_MAILHOST");
-        long at10 = 0;
+        long at10 = 0, log10 = 0;
         for (int i = 1; i <= n; ++i) {
             if (!add.isEmpty())
                 QProcess::execute(QStringLiteral("bash"), {mailhost, QStringLiteral("add"), add});
             runCheck(check);
-            if (i == 10)
+            if (i == 10) {
                 at10 = rssKb();
+                log10 = logKeptKb();
+            }
         }
-        std::printf("checks=%d\nrss_after_10_kb=%ld\nrss_after_all_kb=%ld\n", n, at10, rssKb());
+        std::printf("checks=%d\nrss_after_10_kb=%ld\nrss_after_all_kb=%ld\nlog_after_10_kb=%ld\n"
+                    "log_after_all_kb=%ld\n",
+                    n, at10, rssKb(), log10, logKeptKb());
     }
     return 0;
 }
