@@ -1,6 +1,7 @@
 #include "autocheck/AutoCheck.h"
 
 #include "core/Log.h"
+#include "mime/MessageDisplay.h"
 #include "mime/TextDecoding.h"
 #include "net/PlainTextConsent.h"
 #include "pop3/MessageStore.h"
@@ -296,7 +297,12 @@ void AutoCheck::announce()
     // The newest first.
     for (qsizetype i = m_storedIndices.size() - 1; i >= 0; --i) {
         const Mime::DisplayedMessage shown = Module1::displayedMessage(m_storedIndices[i]);
-        const QString sender = senderName(shown.from.isEmpty() ? m_senders[i] : shown.from);
+        // Of mail without MIME the tables keep the recipient, which the
+        // display shows in its place; the sender is then the From line.
+        const bool mime = Mime::isMimeMessage(
+            Pop3Session::messageBytes(Module1::storedReply(m_storedIndices[i])));
+        const QString sender =
+            senderName(!mime || shown.from.isEmpty() ? m_senders[i] : shown.from);
         const QString subject = shown.subject.trimmed();
         lines << (sender.isEmpty() ? subject : sender + QString::fromUtf8(" \u2014 ") + subject);
     }
