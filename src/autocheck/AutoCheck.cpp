@@ -174,9 +174,9 @@ void AutoCheck::begin()
         failed(problem.toUtf8());
         return;
     }
-    std::optional<QSet<QByteArray>> seen = m_store.load(m_server, m_user);
-    m_firstCheck = !seen.has_value();
-    m_dialogue.start(m_user, m_password, std::move(seen));
+    m_seenAtStart = m_store.load(m_server, m_user);
+    m_firstCheck = !m_seenAtStart.has_value();
+    m_dialogue.start(m_user, m_password, m_seenAtStart);
     m_connection.open(*address, tls ? MailConnection::Security::Tls
                                     : MailConnection::Security::Plain);
     m_connection.startTimer(m_idleTimeoutMs);
@@ -238,7 +238,10 @@ void AutoCheck::finish()
     ++m_generation;
     m_lastFailed = false;
     const NewMail::Choice& choice = m_dialogue.choice();
-    if (!m_store.save(m_server, m_user, choice.onServer))
+    // A mailbox that did not change leaves the file as it is.
+    const bool changed = !m_seenAtStart || *m_seenAtStart != choice.onServer;
+    m_seenAtStart.reset();
+    if (changed && !m_store.save(m_server, m_user, choice.onServer))
         Module1::Log(QStringLiteral("POP3 Error: the ids seen on the server could not be "
                                     "recorded in %1.")
                          .arg(m_store.fileName(m_server, m_user)));

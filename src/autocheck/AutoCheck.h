@@ -96,6 +96,7 @@ private:
     bool m_paused = false;
     bool m_lastFailed = false;
     bool m_firstCheck = false;
+    std::optional<QSet<QByteArray>> m_seenAtStart; // the ids the running check compares with
     int m_checksRun = 0;
     int m_generation = 0;
     QList<int> m_storedIndices;
