@@ -166,7 +166,7 @@ void AutoCheck::begin()
         failed(problem.toUtf8());
         return;
     }
-    const bool tls = address->portGiven && address->port == Pop3Client::Pop3sPort;
+    const bool tls = Pop3Client::usesTls(*address);
     if (!tls && !PlainTextConsent::allowed(QStringLiteral("POP3"), address->host)) {
         problem = QStringLiteral("the password for %1 would go unencrypted; use port 995.")
                       .arg(address->host);

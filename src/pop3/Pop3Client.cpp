@@ -58,7 +58,7 @@ void Pop3Client::start(Pop3Session::Mode mode, const QString& server, const QStr
         return;
     }
 
-    const bool tls = address->portGiven && address->port == Pop3sPort;
+    const bool tls = usesTls(*address);
     if (!tls && !unencryptedAllowed(address->host))
         return;
 

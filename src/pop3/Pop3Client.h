@@ -18,6 +18,12 @@ class Pop3Client : public QObject
 public:
     static constexpr quint16 Pop3Port = 110;
     static constexpr quint16 Pop3sPort = 995;
+    // Port 995 given in the server text is TLS from the first byte; anything
+    // else is plain POP3.
+    static bool usesTls(const ServerAddress& address)
+    {
+        return address.portGiven && address.port == Pop3sPort;
+    }
     // A running session that gets no complete reply or message for this long
     // fails.
     static constexpr int IdleTimeoutMs = 60000;
