@@ -75,6 +75,7 @@ void Pop3Session::start(Mode mode, const QString& user, const QString& password)
     m_firstToFetch = 0;
     m_lastToFetch = 0;
     m_deleCount = 0;
+    m_delesSent = 0;
     m_closingReplies = 0;
     m_refusedDeles.clear();
     m_quitSent = false;
@@ -261,9 +262,28 @@ Pop3Actions Pop3Session::closingReply(const QByteArray& reply)
         m_refusedDeles << number;
         out << logAction(QStringLiteral("DELE%1 refused; the other deletions go on.").arg(number));
     }
-    if (toDele)
+    if (toDele) {
+        sendDeles(out);
         return out;
+    }
     return endAfterQuit(out);
+}
+
+void Pop3Session::sendDeles(Pop3Actions& out)
+{
+    // At most DeleWindow commands wait for their replies: a mailbox of
+    // millions (or a server that claims one) is deleted a window at a time,
+    // not planned in one piece. QUIT follows the last DELE.
+    while (m_delesSent < m_deleCount && m_delesSent - m_closingReplies < DeleWindow) {
+        const int number = ++m_delesSent;
+        out << logAction(QStringLiteral("DELE%1").arg(number));
+        Pop3Action send(Pop3Action::Kind::Send);
+        send.bytes = "DELE " + QByteArray::number(number) + "\r\n";
+        send.yieldAfter = true;
+        out << send;
+    }
+    if (m_delesSent == m_deleCount && !m_quitSent)
+        sendQuit(out);
 }
 
 bool Pop3Session::parseStatCount(const QByteArray& reply, int* count)
@@ -311,14 +331,8 @@ Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
         // every reply from here on is counted against the DELEs and the QUIT.
         m_step = Closing;
         m_deleCount = count;
-        for (int i = 1; i <= count; ++i) {
-            out << logAction(QStringLiteral("DELE%1").arg(i));
-            Pop3Action send(Pop3Action::Kind::Send);
-            send.bytes = "DELE " + QByteArray::number(i) + "\r\n";
-            send.yieldAfter = true;
-            out << send;
-        }
-        sendQuit(out);
+        m_delesSent = 0;
+        sendDeles(out);
         return out;
     }
     m_step = RetrReply;

@@ -31,6 +31,8 @@ public:
     // At most this many messages are kept per session (table indices 0-50):
     // the newest ones, which are the highest numbers.
     static constexpr int MaxMessages = 51;
+    // DELE commands out at once, ahead of their replies.
+    static constexpr int DeleWindow = 100;
     // A reply line (outside a RETR reply) longer than this is taken as a
     // broken or hostile server, not waited for.
     static constexpr qsizetype MaxReplyLine = 64 * 1024;
@@ -104,6 +106,7 @@ private:
     Pop3Actions refusedReply(const QByteArray& reply);
     void sendAndLog(Pop3Actions& out, const QByteArray& command, const QString& logged);
     void sendQuit(Pop3Actions& out);
+    void sendDeles(Pop3Actions& out);
     void prepareForMessage(qsizetype statusEnd);
     void startMessage(QByteArray bytesSoFar);
 
@@ -117,7 +120,8 @@ private:
     int m_firstToFetch = 0;    // the oldest of the newest MaxMessages; its index is 0
     int m_lastToFetch = 0;     // MessageCount
     qsizetype m_messageLimit = MaxMessageBytes; // for the RETR reply coming in
-    int m_deleCount = 0;       // DELE commands sent; their replies come before QUIT's
+    int m_deleCount = 0;       // DELE commands to send; their replies come before QUIT's
+    int m_delesSent = 0;
     int m_closingReplies = 0;  // step 5: replies received so far
     QList<int> m_refusedDeles; // messages whose DELE got "-ERR"
     bool m_quitSent = false;

@@ -119,6 +119,25 @@ void TestPop3Session::deleteRepliesCountedUntilQuit()
     collect(o, session.receive("+OK bye\r\n"));
     QCOMPARE(o.closes, 1);
     QVERIFY(o.stored.isEmpty());
+
+    // A large mailbox (or a server that claims one) is deleted a window of
+    // commands at a time, every number once and in order, QUIT last.
+    Pop3Session large;
+    large.start(Pop3Session::Mode::Delete, QStringLiteral("bob"), QStringLiteral("pw"));
+    Outcome l;
+    collect(l, large.receive("+OK\r\n+OK\r\n+OK\r\n+OK 2000000000 10\r\n"));
+    QCOMPARE(l.sent.count("DELE "), qsizetype(Pop3Session::DeleWindow));
+    large.start(Pop3Session::Mode::Delete, QStringLiteral("bob"), QStringLiteral("pw"));
+    l = Outcome();
+    collect(l, large.receive("+OK\r\n+OK\r\n+OK\r\n+OK 250 10\r\n"));
+    for (int i = 0; i < 250; ++i)
+        collect(l, large.receive("+OK\r\n"));
+    QByteArray expected = "USER bob\r\nPASS pw\r\nSTAT\r\n";
+    for (int i = 1; i <= 250; ++i)
+        expected += "DELE " + QByteArray::number(i) + "\r\n";
+    QCOMPARE(l.sent, expected + "QUIT\r\n");
+    collect(l, large.receive("+OK bye\r\n"));
+    QCOMPARE(l.closes, 1);
 }
 
 void TestPop3Session::nothingAfterTheEnd()
