@@ -7,6 +7,7 @@
 #   qb_on_private_display "$@"       runs the calling script again under
 #                                    xvfb-run (1024 x 768), unless it is there
 #   qb_trayer                        the XEmbed notification area; sets $panel
+#   qb_first_window ARGS...          the first id xdotool search ARGS finds
 #   qb_window NAME [SECONDS]         prints the id of a shown window NAME
 #   qb_geometry WIN                  sets X Y WIDTH HEIGHT (absolute)
 #   qb_tray_icon [SECONDS]           sets X Y WIDTH HEIGHT of the program's icon
@@ -43,12 +44,32 @@ qb_trayer() {
     trayer --edge top --align right --widthtype pixel --width 200 --height 32 \
         --SetDockType true --transparent false >/dev/null 2>&1 &
     QB_XVFB_PIDS+=($!)
-    panel="$(timeout 10 xdotool search --sync --classname '^panel$' | head -n 1)"
+    local tries=100
+    panel=""
+    while [ -z "$panel" ] && [ "$tries" -gt 0 ]; do
+        panel="$(qb_first_window --classname '^panel$')" || sleep 0.1
+        tries=$((tries - 1))
+    done
     [ -n "$panel" ] || { echo "trayer's panel did not appear" >&2; return 1; }
 }
 
+# A search fails now and then by itself when a window (a closing menu, say)
+# goes away while xdotool reads it: so it is tried again, and only the first
+# id is printed, without a pipe that a reader's early exit would break.
+qb_first_window() { # xdotool search arguments...
+    local ids
+    ids="$(xdotool search "$@" 2>/dev/null)" || true
+    [ -n "$ids" ] && echo "${ids%%$'\n'*}"
+}
+
 qb_window() {
-    timeout "${2:-20}" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+    local tries=$((${2:-20} * 10))
+    while [ "$tries" -gt 0 ]; do
+        qb_first_window --onlyvisible --name "^$1\$" && return 0
+        tries=$((tries - 1))
+        sleep 0.1
+    done
+    return 0
 }
 
 qb_geometry() {

@@ -12,6 +12,10 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb.sh"
 qb_on_private_display "$@"
 
+# A command that fails under set -e says where, so a failure is never silent.
+set -E
+trap 'echo "FAIL: ${BASH_SOURCE[0]##*/}:$LINENO: \"$BASH_COMMAND\" exited $?"' ERR
+
 work="$(mktemp -d)"
 trap 'qb_xvfb_stop; wait 2>/dev/null; rm -rf "$work"' EXIT
 

@@ -34,7 +34,7 @@ geometry() {
     qb_geometry "$1"
     echo "$X $Y $WIDTH $HEIGHT"
 }
-visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+visible_window() { qb_first_window --onlyvisible --name "$1" || true; }
 
 # The account, typed into Options; OK hides the window.
 options="$(qb_window Options 20)"
