@@ -14,7 +14,6 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
-#include <future>
 #include <utility>
 
 namespace
@@ -32,7 +31,7 @@ QList<QSslCertificate> systemCertificates()
                                           "/var/ssl/certs",       "/usr/local/ssl/certs",
                                           "/etc/openssl/certs",   "/opt/openssl/certs"};
     static const QRegularExpression hashName(QStringLiteral("^[0-9a-f]{8}\\.[0-9]+$"));
-    QStringList paths;
+    QList<QSslCertificate> found;
     QSet<QString> seen;
     for (const char* folder : folders) {
         const QString canonical = QFileInfo(QString::fromLatin1(folder)).canonicalFilePath();
@@ -43,21 +42,10 @@ QList<QSslCertificate> systemCertificates()
         while (files.hasNext()) {
             const QString path = files.next();
             if (hashName.match(files.fileName()).hasMatch())
-                paths << path;
+                found += QSslCertificate::fromPath(path, QSsl::Pem);
         }
     }
-    if (paths.isEmpty())
-        return QSslConfiguration::systemCaCertificates();
-    // Reading a certificate is most of the cost: half of them on a second core.
-    const auto read = [&paths](qsizetype from, qsizetype to) {
-        QList<QSslCertificate> found;
-        for (qsizetype i = from; i < to; ++i)
-            found += QSslCertificate::fromPath(paths.at(i), QSsl::Pem);
-        return found;
-    };
-    const qsizetype half = paths.size() / 2;
-    auto second = std::async(std::launch::async, read, half, paths.size());
-    return read(0, half) + second.get();
+    return found.isEmpty() ? QSslConfiguration::systemCaCertificates() : found;
 }
 
 // The trust store: the system's, plus the certificates in SSL_CERT_FILE,
