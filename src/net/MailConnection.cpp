@@ -6,10 +6,10 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSet>
-#include <QHostAddress>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslSocket>
@@ -26,10 +26,9 @@ namespace
 // Where there are no such files (Windows, macOS), the system's own list.
 QList<QSslCertificate> systemCertificates()
 {
-    static const char* const folders[] = {"/etc/ssl/certs",       "/usr/lib/ssl/certs",
-                                          "/usr/share/ssl",       "/usr/local/ssl",
-                                          "/var/ssl/certs",       "/usr/local/ssl/certs",
-                                          "/etc/openssl/certs",   "/opt/openssl/certs"};
+    static const char* const folders[] = {
+        "/etc/ssl/certs", "/usr/lib/ssl/certs",   "/usr/share/ssl",     "/usr/local/ssl",
+        "/var/ssl/certs", "/usr/local/ssl/certs", "/etc/openssl/certs", "/opt/openssl/certs"};
     static const QRegularExpression hashName(QStringLiteral("^[0-9a-f]{8}\\.[0-9]+$"));
     QList<QSslCertificate> found;
     QSet<QString> seen;
@@ -88,7 +87,8 @@ QString reasonFor(const QSslError& error)
     case QSslError::CertificateNotYetValid:
         return QStringLiteral("it is not valid yet");
     case QSslError::HostNameMismatch:
-        return QStringLiteral("it was issued for another name (%1)").arg(namesIn(error.certificate()));
+        return QStringLiteral("it was issued for another name (%1)")
+            .arg(namesIn(error.certificate()));
     case QSslError::SelfSignedCertificate:
     case QSslError::SelfSignedCertificateInChain:
         return QStringLiteral("it is self-signed");
@@ -383,7 +383,8 @@ void MailConnection::answerCertificate(quint64 ticket, bool trust)
         refuseCertificate(m_refusal);
         return;
     }
-    CertificateTrust::keep(m_address.host, CertificateTrust::fingerprint(m_socket->peerCertificate()));
+    CertificateTrust::keep(m_address.host,
+                           CertificateTrust::fingerprint(m_socket->peerCertificate()));
     m_settled = true;
     if (m_timing)
         m_timer.start();
