@@ -1,5 +1,7 @@
 #include "core/ReleaseMemory.h"
 
+#include <cstdlib> // says which C library this is (__GLIBC__)
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
