@@ -78,7 +78,8 @@ double session(bool display, qint64* payload)
             } else if (action.kind == Pop3Action::Kind::Store) {
                 *payload += action.bytes.size();
                 if (display)
-                    list->addItem(Module1::storeRetrievedMessage(action.index, action.bytes));
+                    list->addItem(Module1::storeRetrievedMessage(action.index, action.bytes,
+                                                                 action.doubledDots));
                 else
                     kept[action.index] = action.bytes;
             } else if (action.kind == Pop3Action::Kind::Close ||

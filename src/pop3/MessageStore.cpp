@@ -13,6 +13,7 @@ namespace
 struct StoredMessage {
     QByteArray reply; // status line through terminator, as it arrived
     bool utf8 = true; // how its text reads: UTF-8, or else Latin-1
+    bool doubledDots = true; // a line may begin with "..": read through unstuffed()
     QString subject;
     QString recipient;
 };
@@ -28,7 +29,8 @@ bool inTables(int index)
 // it when dots had to be undone.
 QByteArrayView messageOf(const StoredMessage& message, QByteArray* storage)
 {
-    return Pop3Session::unstuffed(Pop3Session::messageBytes(message.reply), storage);
+    const QByteArrayView text = Pop3Session::messageBytes(message.reply);
+    return message.doubledDots ? Pop3Session::unstuffed(text, storage) : text;
 }
 
 } // namespace
@@ -50,12 +52,13 @@ QString MessageColumn::operator[](int index) const
     return ExtractBody(messageOf(message, &storage), message.utf8);
 }
 
-QString storeRetrievedMessage(int index, QByteArray reply)
+QString storeRetrievedMessage(int index, QByteArray reply, bool doubledDots)
 {
     if (!inTables(index))
         return QString();
     StoredMessage& message = s_messages[size_t(index)];
     message.reply = std::move(reply);
+    message.doubledDots = doubledDots;
     QByteArray storage;
     const QByteArrayView text = messageOf(message, &storage);
     message.utf8 = text.isValidUtf8();

@@ -37,8 +37,9 @@ inline constexpr MessageColumn MessageBodies{MessageColumn::Bodies};
 
 // Stores the RETR reply (status line through terminator) at index 0..50 and
 // returns the text of the message's list row. Nothing happens outside the
-// tables (an empty text comes back).
-QString storeRetrievedMessage(int index, QByteArray reply);
+// tables (an empty text comes back). `doubledDots` false says that no line
+// of the reply begins with "..", which the session knows from its search.
+QString storeRetrievedMessage(int index, QByteArray reply, bool doubledDots = true);
 
 // The RETR reply kept at index 0..50, as it arrived.
 const QByteArray& storedReply(int index);

@@ -25,6 +25,9 @@ struct Pop3Action {
     bool yieldAfter = false;
     // Store:
     int index = -1;
+    // Store: false when no line of the reply begins with "..", so that no
+    // dot has to be undone when the message is read.
+    bool doubledDots = true;
 };
 
 using Pop3Actions = QList<Pop3Action>;

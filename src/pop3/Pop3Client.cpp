@@ -141,7 +141,7 @@ void Pop3Client::runActions(Pop3Actions actions)
             Module1::Log(action.text);
             break;
         case Pop3Action::Kind::Store:
-            storeMessage(action.index, std::move(action.bytes));
+            storeMessage(action.index, std::move(action.bytes), action.doubledDots);
             break;
         case Pop3Action::Kind::SlideIn:
             emit retrievalFinished();
@@ -158,11 +158,12 @@ void Pop3Client::runActions(Pop3Actions actions)
     }
 }
 
-void Pop3Client::storeMessage(int index, QByteArray reply)
+void Pop3Client::storeMessage(int index, QByteArray reply, bool doubledDots)
 {
     if (index < 0 || index >= Module1::MessageTableSize)
         return;
-    emit messageStored(index, Module1::storeRetrievedMessage(index, std::move(reply)));
+    emit messageStored(index,
+                       Module1::storeRetrievedMessage(index, std::move(reply), doubledDots));
 }
 
 void Pop3Client::connectionFailed(const QString& reason, const QString& plain)

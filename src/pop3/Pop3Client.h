@@ -62,7 +62,7 @@ signals:
 private:
     void dataArrived();
     void runActions(Pop3Actions actions);
-    void storeMessage(int index, QByteArray reply);
+    void storeMessage(int index, QByteArray reply, bool doubledDots);
     void connectionFailed(const QString& reason, const QString& plain);
     void endSession();
     bool unencryptedAllowed(const QString& host);

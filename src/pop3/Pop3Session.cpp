@@ -18,7 +18,9 @@ Pop3Action logAction(const QString& text)
 // The position of the terminator LF "." CR LF at or after `from`, or -1.
 // Line ends are found with memchr, which is far quicker on long texts than a
 // general substring search.
-qsizetype findTerminator(const QByteArray& buffer, qsizetype from)
+// On the way, a line that begins with ".." sets *doubledDots: the search
+// looks at the start of every line anyway.
+qsizetype findTerminator(const QByteArray& buffer, qsizetype from, bool* doubledDots)
 {
     const char* data = buffer.constData();
     const char* end = data + buffer.size();
@@ -27,8 +29,11 @@ qsizetype findTerminator(const QByteArray& buffer, qsizetype from)
         p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p - 3)));
         if (!p)
             return -1;
-        if (p[1] == '.' && p[2] == '\r' && p[3] == '\n')
-            return p - data;
+        if (p[1] == '.') {
+            if (p[2] == '\r' && p[3] == '\n')
+                return p - data;
+            *doubledDots = *doubledDots || p[2] == '.';
+        }
         ++p;
     }
     return -1;
@@ -113,6 +118,7 @@ void Pop3Session::startMessage(QByteArray bytesSoFar)
     // keeps ranges of it while it still grows.
     m_message = std::make_shared<QByteArray>(std::move(bytesSoFar));
     m_scanFrom = 0;
+    m_doubledDots = false;
     m_statusEnd = -1;
     m_lineScanFrom = 0;
 }
@@ -389,7 +395,7 @@ Pop3Actions Pop3Session::collectMessage()
 
     // Only the bytes that arrived since the last search (and three before
     // them, for a terminator cut across arrivals) are searched.
-    const qsizetype at = findTerminator(buffer, m_scanFrom);
+    const qsizetype at = findTerminator(buffer, m_scanFrom, &m_doubledDots);
     if (at < 0 && buffer.size() > m_messageLimit) {
         // Nothing of it is kept.
         m_message.reset();
@@ -428,6 +434,7 @@ Pop3Actions Pop3Session::messageComplete(QByteArray reply)
     Pop3Action store(Pop3Action::Kind::Store);
     store.index = m_currentMessage - m_firstToFetch;
     store.bytes = std::move(reply);
+    store.doubledDots = m_doubledDots;
 
     if (m_currentMessage >= m_lastToFetch) {
         sendQuit(out);

@@ -132,4 +132,5 @@ private:
     qsizetype m_lineScanFrom = 0; // where the search for the line end goes on
     qsizetype m_statusEnd = -1;   // step 4: the LF of the RETR status line, once seen
     qsizetype m_scanFrom = 0;     // step 4: where the terminator search goes on
+    bool m_doubledDots = false;   // step 4: a line of the message so far begins with ".."
 };

@@ -101,6 +101,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 check(!deleteMode);
                 check(action.index == stored); // list row i is table index i
                 check(action.index >= 0 && action.index <= 50);
+                if (!action.doubledDots) { // nothing to undo, as the session said
+                    QByteArray storage;
+                    const QByteArrayView text = Pop3Session::messageBytes(action.bytes);
+                    check(Pop3Session::unstuffed(text, &storage).data() == text.data());
+                }
                 ++stored;
                 break;
             case Pop3Action::Kind::SlideIn:

@@ -13,6 +13,7 @@ struct Outcome {
     QStringList logged;
     QList<int> stored;
     QList<QByteArray> replies;
+    QList<bool> doubledDots;
     int closes = 0;
     int fails = 0;
     int slides = 0;
@@ -31,6 +32,7 @@ void collect(Outcome& o, const Pop3Actions& actions)
         case Pop3Action::Kind::Store:
             o.stored << a.index;
             o.replies << a.bytes;
+            o.doubledDots << a.doubledDots;
             break;
         case Pop3Action::Kind::SlideIn:
             ++o.slides;
@@ -88,12 +90,14 @@ void TestPop3Session::anyCutGivesTheSameSession()
     QCOMPARE(whole.closes, 1);
     QCOMPARE(whole.fails, 0);
     QCOMPARE(Pop3Session::messageText(whole.replies[0]), QStringLiteral("Subject: a\r\n\r\n.x\r\n"));
+    QCOMPARE(whole.doubledDots, QList<bool>({true, false})); // only the first has a ".." line
 
     for (qsizetype cut = 1; cut < RetrieveStream.size(); ++cut) {
         const Outcome two =
             feed(Pop3Session::Mode::Retrieve, {RetrieveStream.left(cut), RetrieveStream.mid(cut)});
         QCOMPARE(two.sent, whole.sent);
         QCOMPARE(two.replies, whole.replies);
+        QCOMPARE(two.doubledDots, whole.doubledDots);
         QCOMPARE(two.closes, 1);
     }
     QList<QByteArray> bytes;
@@ -102,6 +106,7 @@ void TestPop3Session::anyCutGivesTheSameSession()
     const Outcome single = feed(Pop3Session::Mode::Retrieve, bytes);
     QCOMPARE(single.sent, whole.sent);
     QCOMPARE(single.replies, whole.replies);
+    QCOMPARE(single.doubledDots, whole.doubledDots);
 }
 
 void TestPop3Session::deleteRepliesCountedUntilQuit()
