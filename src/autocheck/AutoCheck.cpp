@@ -1,6 +1,7 @@
 #include "autocheck/AutoCheck.h"
 
 #include "core/Log.h"
+#include "core/ReleaseMemory.h"
 #include "mime/MessageDisplay.h"
 #include "mime/TextDecoding.h"
 #include "net/PlainTextConsent.h"
@@ -259,6 +260,9 @@ void AutoCheck::finish()
     }
     m_schedule.checkEnded();
     emit checkEnded();
+    // A check that runs for weeks gives back what each check freed, once the
+    // check is over, so that its resident size does not creep.
+    QTimer::singleShot(0, this, &Memory::releaseFreed);
 }
 
 void AutoCheck::failed(const QByteArray& reason)
