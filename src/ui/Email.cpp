@@ -106,7 +106,7 @@ void Email::errorPath(const QByteArray&, const QString& plain)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillbeacon"),
                     QStringLiteral("Error Has Occured"), QMessageBox::Ok);
-    box.setInformativeText(BoxText::clipped(plain));
+    BoxText::setReason(box, plain);
     box.exec();
 }
 

@@ -208,7 +208,7 @@ void frmSendMail::smtp_Error(int Number, const QString& Description, const QStri
                     QStringLiteral("Winsock Error number ") + QString::number(Number) +
                         QStringLiteral("\r\n") + BoxText::clipped(Description),
                     QMessageBox::Ok, this);
-    box.setInformativeText(BoxText::clipped(plain));
+    BoxText::setReason(box, plain);
     box.exec();
 }
 
@@ -223,7 +223,7 @@ void frmSendMail::showFailure(const QString& reply, const QString& plain)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
                     QStringLiteral("Error: ") + BoxText::clipped(reply), QMessageBox::Ok, this);
-    box.setInformativeText(BoxText::clipped(plain));
+    BoxText::setReason(box, plain);
     box.exec();
 }
 

@@ -9,11 +9,13 @@
 #include "ui/Pop3Commands.h"
 #include "support/Mailhost.h"
 #include "support/TestEnvironment.h"
+#include "ui/BoxText.h"
 #include "ui/DebugA.h"
 #include "ui/Email.h"
 #include "ui/MainForm.h"
 #include "ui/SlideIn.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QtTest>
@@ -55,6 +57,7 @@ private:
     void answerBoxes();
     QStringList m_boxes;
     QStringList m_reasons; // the boxes' informative texts
+    QList<int> m_reasonWidths;
     QTimer m_boxAnswerer;
 };
 
@@ -72,6 +75,8 @@ void TestPop3Live::answerBoxes()
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         m_boxes << box->text();
         m_reasons << box->informativeText();
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+            m_reasonWidths << label->width();
         box->done(QMessageBox::Ok);
     }
 }
@@ -83,6 +88,7 @@ void TestPop3Live::init()
     DebugA::instance().log().clear();
     m_boxes.clear();
     m_reasons.clear();
+    m_reasonWidths.clear();
     Module1::MailServer = QString::fromLatin1(Mailhost::Host);
     Module1::UserName = QString::fromLatin1(Mailhost::User);
     Module1::MailPassword = QString::fromLatin1(Mailhost::Password);
@@ -256,6 +262,7 @@ void TestPop3Live::errorBoxSaysWhy()
     QVERIFY(runSession(Module1::ConnectRetrieve));
     QTRY_COMPARE(m_boxes, QStringList({"Error Has Occured"}));
     QTEST(m_reasons.value(0), "reason");
+    QVERIFY(m_reasonWidths.value(0) >= BoxText::ReasonWidth); // sentences, not a narrow column
     QFETCH(QByteArray, logLine);
     const QByteArray log = logText();
     const QByteArray last = log.mid(log.lastIndexOf("\r\nPOP3 Error: ") + 2);
