@@ -108,8 +108,8 @@ int main(int argc, char** argv)
     AutoCheck check;
     check.setStore(SeenIdStore(dir.path()));
     check.setFirstCheckDelay(0);
-    check.configure(QStringLiteral("127.0.0.1"), QStringLiteral("qbtest"),
-                    QStringLiteral("qbpass"), 600);
+    check.configure(QStringLiteral("127.0.0.1"), QStringLiteral("qbtest"), QStringLiteral("qbpass"),
+                    600);
     runCheck(check); // the first check records the ids
     if (mode == QLatin1String("speed")) {
         QList<double> ours, floor;

@@ -8,10 +8,10 @@
 // lines: messages, reply_bytes, wall_ms, cpu_ms, peak_rss_mb, rss_before_mb.
 // Exit 1 when the session ends in a message box (the error path).
 #include "core/Module1.h"
-#include "pop3/MessageStore.h"
 #include "core/ProgramExit.h"
-#include "ui/Pop3Commands.h"
+#include "pop3/MessageStore.h"
 #include "ui/Email.h"
+#include "ui/Pop3Commands.h"
 #include "ui/SlideIn.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
+#include "tray/SessionPlatform.h"
 #include "ui/AutoCheckWiring.h"
 #include "ui/Startup.h"
-#include "tray/SessionPlatform.h"
 
 #include <QApplication>
 

@@ -178,8 +178,8 @@ void AutoCheck::begin()
     m_seenAtStart = m_store.load(m_server, m_user);
     m_firstCheck = !m_seenAtStart.has_value();
     m_dialogue.start(m_user, m_password, m_seenAtStart);
-    m_connection.open(*address, tls ? MailConnection::Security::Tls
-                                    : MailConnection::Security::Plain);
+    m_connection.open(*address,
+                      tls ? MailConnection::Security::Tls : MailConnection::Security::Plain);
     m_connection.startTimer(m_idleTimeoutMs);
 }
 

@@ -67,9 +67,9 @@ Pop3Actions CheckDialogue::connectionFailed(const QString& reason)
     if (m_step == Step::Quit) {
         // Everything was in before QUIT went out.
         m_running = false;
-        return {logAction(QStringLiteral("QUIT was sent; the check ends without its reply: ") +
-                          reason),
-                Pop3Action(Pop3Action::Kind::Close)};
+        return {
+            logAction(QStringLiteral("QUIT was sent; the check ends without its reply: ") + reason),
+            Pop3Action(Pop3Action::Kind::Close)};
     }
     return fail(reason.toUtf8());
 }
@@ -115,8 +115,8 @@ Pop3Actions CheckDialogue::receive(const QByteArray& data)
         }
         const qsizetype end = m_buffer.indexOf('\n');
         if (end < 0 ? m_buffer.size() > MaxReplyLine : end >= MaxReplyLine) {
-            out += fail("a reply line is longer than " + QByteArray::number(MaxReplyLine) +
-                        " bytes.");
+            out +=
+                fail("a reply line is longer than " + QByteArray::number(MaxReplyLine) + " bytes.");
             break;
         }
         if (end < 0)

@@ -30,8 +30,7 @@ public:
     static constexpr qsizetype MaxIdLength = 512;
 
     // `seen`: the ids at the last completed check, none on the first.
-    void start(const QString& user, const QString& password,
-               std::optional<QSet<QByteArray>> seen);
+    void start(const QString& user, const QString& password, std::optional<QSet<QByteArray>> seen);
 
     Pop3Actions receive(const QByteArray& data);
     Pop3Actions connectionFailed(const QString& reason);
@@ -55,7 +54,10 @@ private:
     Pop3Actions fail(const QByteArray& why, Outcome outcome = Outcome::Failed);
     void send(Pop3Actions& out, const QByteArray& command, const QString& logged);
     void sendQuit(Pop3Actions& out);
-    bool multiLine() const { return m_step == Step::Uidl || m_step == Step::Top || m_step == Step::Retr; }
+    bool multiLine() const
+    {
+        return m_step == Step::Uidl || m_step == Step::Top || m_step == Step::Retr;
+    }
     qsizetype bodyLimit() const;
     void parseUidl(QByteArrayView body);
 

@@ -7,8 +7,7 @@
 namespace NewMail
 {
 
-Choice choose(const QList<Listed>& listing, const std::optional<QSet<QByteArray>>& seen,
-              int limit)
+Choice choose(const QList<Listed>& listing, const std::optional<QSet<QByteArray>>& seen, int limit)
 {
     Choice choice;
     QHash<QByteArray, int> newest; // id -> its highest number

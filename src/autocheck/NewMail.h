@@ -18,15 +18,14 @@ struct Listed {
 };
 
 struct Choice {
-    QList<int> fetch; // the newest new ones, ascending, at most `limit`
-    int newCount = 0; // every new one, fetched or not
+    QList<int> fetch;          // the newest new ones, ascending, at most `limit`
+    int newCount = 0;          // every new one, fetched or not
     QSet<QByteArray> onServer; // what the next check compares with
 };
 
 // `seen` is empty (no value) on the first check of an account: everything
 // is recorded and nothing is new. An id listed twice counts once, for its
 // highest number.
-Choice choose(const QList<Listed>& listing, const std::optional<QSet<QByteArray>>& seen,
-              int limit);
+Choice choose(const QList<Listed>& listing, const std::optional<QSet<QByteArray>>& seen, int limit);
 
 } // namespace NewMail

@@ -13,7 +13,7 @@ public:
     struct Notice {
         QString summary;
         QString body;
-        QString category; // "email.arrived" for new mail
+        QString category;          // "email.arrived" for new mail
         bool opensMailbox = false; // its default action raises the mailbox window
     };
 

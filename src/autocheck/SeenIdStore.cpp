@@ -34,8 +34,7 @@ QString SeenIdStore::fileName(const QString& server, const QString& user) const
            QStringLiteral(".ids");
 }
 
-std::optional<QSet<QByteArray>> SeenIdStore::load(const QString& server,
-                                                  const QString& user) const
+std::optional<QSet<QByteArray>> SeenIdStore::load(const QString& server, const QString& user) const
 {
     QFile file(fileName(server, user));
     if (!file.open(QIODevice::ReadOnly))

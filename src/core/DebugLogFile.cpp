@@ -1,8 +1,8 @@
 #include "core/DebugLogFile.h"
 
-#include "core/ProgramExit.h"
 #include "core/DebugLog.h"
 #include "core/Log.h"
+#include "core/ProgramExit.h"
 
 #include <QCoreApplication>
 #include <QDir>

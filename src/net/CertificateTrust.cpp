@@ -16,7 +16,8 @@ QString firstOr(const QStringList& values, const QString& fallback)
 
 QString dayOf(const QDateTime& time)
 {
-    return time.isValid() ? time.toUTC().toString(QStringLiteral("d MMMM yyyy")) : QStringLiteral("?");
+    return time.isValid() ? time.toUTC().toString(QStringLiteral("d MMMM yyyy"))
+                          : QStringLiteral("?");
 }
 
 } // namespace
@@ -24,7 +25,8 @@ QString dayOf(const QDateTime& time)
 void CertificateQuestion::describe(const QSslCertificate& certificate)
 {
     names.clear();
-    const QString subject = firstOr(certificate.subjectInfo(QSslCertificate::CommonName), QString());
+    const QString subject =
+        firstOr(certificate.subjectInfo(QSslCertificate::CommonName), QString());
     if (!subject.isEmpty())
         names << subject;
     const auto alternatives = certificate.subjectAlternativeNames();

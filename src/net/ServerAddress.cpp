@@ -71,7 +71,7 @@ std::optional<ServerAddress> ServerAddress::parse(const QString& text, quint16 d
 
 QString ServerAddress::key() const
 {
-    const QString shown = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
-                                                          : host;
+    const QString shown =
+        host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
     return shown + QLatin1Char(':') + QString::number(port);
 }

@@ -11,8 +11,8 @@ namespace
 {
 
 struct StoredMessage {
-    QByteArray reply; // status line through terminator, as it arrived
-    bool utf8 = true; // how its text reads: UTF-8, or else Latin-1
+    QByteArray reply;        // status line through terminator, as it arrived
+    bool utf8 = true;        // how its text reads: UTF-8, or else Latin-1
     bool doubledDots = true; // a line may begin with "..": read through unstuffed()
     QString subject;
     QString recipient;
@@ -83,8 +83,8 @@ Mime::DisplayedMessage displayedMessage(int index)
     QByteArray storage;
     const StoredMessage& message = s_messages[size_t(index)];
     const QByteArrayView text = messageOf(message, &storage);
-    return Mime::displayMessage(text, {message.subject, message.recipient,
-                                       ExtractBody(text, message.utf8)});
+    return Mime::displayMessage(
+        text, {message.subject, message.recipient, ExtractBody(text, message.utf8)});
 }
 
 void ClearMessages()

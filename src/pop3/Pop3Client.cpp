@@ -65,8 +65,8 @@ void Pop3Client::start(Pop3Session::Mode mode, const QString& server, const QStr
     m_session.start(mode, user, password);
     m_address = *address;
     ++m_generation;
-    m_connection.open(*address, tls ? MailConnection::Security::Tls
-                                    : MailConnection::Security::Plain);
+    m_connection.open(*address,
+                      tls ? MailConnection::Security::Tls : MailConnection::Security::Plain);
     m_connection.startTimer(m_idleTimeoutMs);
 }
 
@@ -90,8 +90,8 @@ bool Pop3Client::unencryptedAllowed(const QString& host)
         Module1::Log(QStringLiteral("POP3 Error: ") + why);
         emit refused(why);
     } else if (answer == Answer::No) {
-        Module1::Log(QStringLiteral("POP3 Error: the password for %1 was not sent unencrypted.")
-                         .arg(host));
+        Module1::Log(
+            QStringLiteral("POP3 Error: the password for %1 was not sent unencrypted.").arg(host));
     }
     return answer == Answer::Yes && generation == m_generation;
 }
@@ -162,8 +162,7 @@ void Pop3Client::storeMessage(int index, QByteArray reply, bool doubledDots)
 {
     if (index < 0 || index >= Module1::MessageTableSize)
         return;
-    emit messageStored(index,
-                       Module1::storeRetrievedMessage(index, std::move(reply), doubledDots));
+    emit messageStored(index, Module1::storeRetrievedMessage(index, std::move(reply), doubledDots));
 }
 
 void Pop3Client::connectionFailed(const QString& reason, const QString& plain)

@@ -11,7 +11,6 @@
 
 #include <QObject>
 
-
 class Pop3Client : public QObject
 {
     Q_OBJECT

@@ -189,8 +189,7 @@ Pop3Actions Pop3Session::endAfterQuit(Pop3Actions out)
     for (int n : m_refusedDeles)
         numbers << QByteArray::number(n);
     Pop3Action a(Pop3Action::Kind::Fail);
-    const QByteArray which =
-        QByteArray(numbers.size() > 1 ? "s " : " ") + numbers.join(", ");
+    const QByteArray which = QByteArray(numbers.size() > 1 ? "s " : " ") + numbers.join(", ");
     a.bytes = "the server refused DELE for message" + which + ".";
     a.text = QStringLiteral("The server did not delete message%1; the other messages were "
                             "deleted.")

@@ -117,10 +117,10 @@ private:
     qint32 m_step = Greeting;
     int m_messageCount = 0;
     int m_currentMessage = 0;
-    int m_firstToFetch = 0;    // the oldest of the newest MaxMessages; its index is 0
-    int m_lastToFetch = 0;     // MessageCount
+    int m_firstToFetch = 0; // the oldest of the newest MaxMessages; its index is 0
+    int m_lastToFetch = 0;  // MessageCount
     qsizetype m_messageLimit = MaxMessageBytes; // for the RETR reply coming in
-    int m_deleCount = 0;       // DELE commands to send; their replies come before QUIT's
+    int m_deleCount = 0; // DELE commands to send; their replies come before QUIT's
     int m_delesSent = 0;
     int m_closingReplies = 0;  // step 5: replies received so far
     QList<int> m_refusedDeles; // messages whose DELE got "-ERR"

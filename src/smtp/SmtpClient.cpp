@@ -16,9 +16,8 @@ const QString HostPlace = QStringLiteral("in the Host box");
 
 SmtpClient::SmtpClient(QObject* parent) : QObject(parent), m_connection(this)
 {
-    connect(&m_connection, &MailConnection::ready, this, [this] {
-        m_dialogue.setClientAddress(m_connection.localAddressLiteral().toLatin1());
-    });
+    connect(&m_connection, &MailConnection::ready, this,
+            [this] { m_dialogue.setClientAddress(m_connection.localAddressLiteral().toLatin1()); });
     connect(&m_connection, &MailConnection::dataArrived, this, [this] {
         // The reply timer counts from the last complete reply, not from the
         // last byte: a server that trickles bytes is still silent.
@@ -34,8 +33,8 @@ SmtpClient::SmtpClient(QObject* parent) : QObject(parent), m_connection(this)
     });
     connect(&m_connection, &MailConnection::failed, this, &SmtpClient::connectionFailed);
     connect(&m_connection, &MailConnection::timedOut, this, [this] {
-        const int waited = m_dialogue.awaitingDataReply() && !m_data ? m_dataReplyTimeoutMs
-                                                                     : m_replyTimeoutMs;
+        const int waited =
+            m_dialogue.awaitingDataReply() && !m_data ? m_dataReplyTimeoutMs : m_replyTimeoutMs;
         react(m_dialogue.timedOut(
             QStringLiteral("No reply from the server for %1 seconds; the connection was closed.")
                 .arg(waited / 1000.0)));
@@ -164,8 +163,8 @@ void SmtpClient::connectionFailed(const QString& reason, int winsock, bool tls)
         return;
     }
     m_connection.stopTimer();
-    const QString plain = PlainReason::connectionFailed(m_address, HostPlace, winsock, tls,
-                                                         reason, m_connection.refusedByUser());
+    const QString plain = PlainReason::connectionFailed(m_address, HostPlace, winsock, tls, reason,
+                                                        m_connection.refusedByUser());
     if (tls)
         emit failed(reason + QStringLiteral(" Nothing was sent."), plain);
     else

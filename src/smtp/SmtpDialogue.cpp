@@ -201,8 +201,8 @@ void SmtpDialogue::mailFrom(Reaction& reaction)
     m_step = 2;
     // 8-bit text is declared as such (RFC 6152).
     const QByteArray body = bodyEncoding() == BodyEncoding::EightBit ? " BODY=8BITMIME" : "";
-    reaction.toSend += "MAIL FROM:<" + envelopeAddress(m_message.sender).toUtf8() + ">" + body +
-                       "\r\n";
+    reaction.toSend +=
+        "MAIL FROM:<" + envelopeAddress(m_message.sender).toUtf8() + ">" + body + "\r\n";
 }
 
 void SmtpDialogue::onSecureReply(const QByteArray& reply, Reaction& reaction)
@@ -347,9 +347,9 @@ SmtpDataWriter SmtpDialogue::dataWriter() const
                                      m_message.subject,
                                      m_message.date,
                                      m_message.messageId,
-                                     quoted                                 ? "quoted-printable"
+                                     quoted                               ? "quoted-printable"
                                      : encoding == BodyEncoding::EightBit ? "8bit"
-                                                                            : "7bit"};
+                                                                          : "7bit"};
     return SmtpDataWriter(SubmissionHeaders::head(fields), text, m_message.attachment,
                           quoted ? SmtpDataWriter::Encoding::QuotedPrintable
                                  : SmtpDataWriter::Encoding::AsIs);

@@ -16,7 +16,7 @@ struct Fields {
     QString to;
     QString subject;
     QDateTime date;
-    QByteArray messageId; // without the angle brackets
+    QByteArray messageId;        // without the angle brackets
     QByteArray transferEncoding; // "7bit", "8bit" or "quoted-printable"
 };
 

@@ -41,8 +41,8 @@ void DesktopNotifier::notify(const Notice& notice)
         QStringList actions;
         if (notice.opensMailbox)
             actions << QStringLiteral("default") << QStringLiteral("Show");
-        QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Interface,
-                                                           QStringLiteral("Notify"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Notify"));
         call << QStringLiteral("Quillbeacon") << m_openId << QString::fromLatin1(AppId)
              << notice.summary << notice.body << actions << hints << qint32(-1);
         // Asynchronous: a slow or absent service never holds up the program.

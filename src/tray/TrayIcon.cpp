@@ -1,11 +1,11 @@
 #include "tray/TrayIcon.h"
 
 #include "core/ProgramExit.h"
-#include "ui/Twips.h"
 #include "tray/AppIcon.h"
 #include "tray/NotificationArea.h"
 #include "tray/SystemTrayArea.h"
 #include "tray/TrayMessage.h"
+#include "ui/Twips.h"
 
 #include <QCoreApplication>
 #include <QPainter>

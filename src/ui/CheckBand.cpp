@@ -27,8 +27,8 @@ void build(Options& o, QWidget* client)
     o.txtMinutes = Controls::make<QSpinBox>(client, "txtMinutes", 2175, 5265, 615, 315);
     o.txtMinutes->setRange(1, CheckSetting::MaximumMinutes);
     o.txtMinutes->setValue(CheckSetting::DefaultMinutes);
-    o.lblMinutes = Controls::label(client, "lblMinutes", QStringLiteral("minutes"), 2835, 5310,
-                                   600, 255);
+    o.lblMinutes =
+        Controls::label(client, "lblMinutes", QStringLiteral("minutes"), 2835, 5310, 600, 255);
     o.chkLogin = Controls::make<QCheckBox>(client, "chkLogin", 120, 5760, 3135, 285);
     o.chkLogin->setText(QStringLiteral("Start Quillbeacon when I log in"));
     // After every control the window had before.

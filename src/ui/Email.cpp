@@ -3,14 +3,14 @@
 #include "core/DebugLogFile.h"
 #include "core/Module1.h"
 #include "ui/BoxText.h"
-#include "ui/Twips.h"
 #include "ui/CertificatePrompt.h"
 #include "ui/Controls.h"
-#include "ui/UnencryptedPrompt.h"
 #include "ui/MainForm.h"
 #include "ui/PictureButton.h"
 #include "ui/PopupPlacement.h"
 #include "ui/SlideIn.h"
+#include "ui/Twips.h"
+#include "ui/UnencryptedPrompt.h"
 
 #include <QCloseEvent>
 #include <QLabel>

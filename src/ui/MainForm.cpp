@@ -2,13 +2,13 @@
 
 #include "core/Module1.h"
 #include "core/ReleaseMemory.h"
-#include "ui/Twips.h"
 #include "pop3/MessageStore.h"
 #include "ui/Controls.h"
 #include "ui/Email.h"
 #include "ui/PictureButton.h"
 #include "ui/PopupPlacement.h"
 #include "ui/SlideIn.h"
+#include "ui/Twips.h"
 #include "ui/ViewerBody.h"
 #include "ui/frmSendMail.h"
 

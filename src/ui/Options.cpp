@@ -5,15 +5,15 @@
 #include "core/PasswordScrambler.h"
 #include "core/PreferencesRecord.h"
 #include "core/SettingsStore.h"
-#include "ui/Twips.h"
 #include "pop3/Pop3Session.h"
-#include "ui/Pop3Commands.h"
 #include "tray/AppIcon.h"
 #include "tray/NoTrayNotice.h"
 #include "tray/TrayIcon.h"
 #include "ui/CheckBand.h"
 #include "ui/Controls.h"
 #include "ui/DebugA.h"
+#include "ui/Pop3Commands.h"
+#include "ui/Twips.h"
 #include "ui/frmSendMail.h"
 
 #include <QCheckBox>

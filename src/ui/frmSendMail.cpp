@@ -1,11 +1,11 @@
 #include "ui/frmSendMail.h"
 
 #include "core/Module1.h"
-#include "ui/Twips.h"
 #include "smtp/modUUCode.h"
 #include "ui/BoxText.h"
 #include "ui/CertificatePrompt.h"
 #include "ui/Controls.h"
+#include "ui/Twips.h"
 #include "ui/UnencryptedPrompt.h"
 
 #include <QCloseEvent>

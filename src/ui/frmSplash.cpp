@@ -1,8 +1,8 @@
 #include "ui/frmSplash.h"
 
-#include "ui/Twips.h"
 #include "ui/Options.h"
 #include "ui/PopupColours.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -171,9 +171,10 @@ void TestAutoCheckLive::announcesEachNewMessageOnce()
     QVERIFY(runCheck(*check));
     QStringList calls = notifyCalls();
     QCOMPARE(calls.size(), 1);
-    QVERIFY2(calls[0].contains(QString::fromUtf8(
-                 "\"2 new messages\" \"J\u00f6rg \u2014 Fresh two\nAnn Example \u2014 Fresh one\"")),
-             qUtf8Printable(calls[0]));
+    QVERIFY2(
+        calls[0].contains(QString::fromUtf8(
+            "\"2 new messages\" \"J\u00f6rg \u2014 Fresh two\nAnn Example \u2014 Fresh one\"")),
+        qUtf8Printable(calls[0]));
     QVERIFY2(calls[0].contains(QStringLiteral("\"category\": \"email.arrived\"")) &&
                  calls[0].contains(
                      QStringLiteral("\"desktop-entry\": \"io.github.quillbeacon.Quillbeacon\"")) &&

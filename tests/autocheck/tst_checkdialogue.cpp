@@ -104,19 +104,22 @@ void TestCheckDialogue::transcript_data()
 
     QTest::newRow("first check: recorded, nothing fetched")
         << Seen() << Login + "+OK 2 99\r\n+OK\r\n1 a\r\n2 b\r\n.\r\n+OK bye\r\n"
-        << LoginSent + "UIDL\r\nQUIT\r\n" << QList<int>{} << Outcome::Done << ids({"a", "b"});
+        << LoginSent + "UIDL\r\nQUIT\r\n"
+        << QList<int>{} << Outcome::Done << ids({"a", "b"});
     // "a" went (another client deleted it) and the rest moved up a number:
     // only "c" is new, fetched by its new number.
     QTest::newRow("deleted and renumbered")
-        << Seen(ids({"a", "b"})) << Login + "+OK 2 99\r\n+OK\r\n1 b\r\n2 c\r\n.\r\n" + message(3) +
-                                       "+OK bye\r\n"
-        << LoginSent + "UIDL\r\nRETR 2\r\nQUIT\r\n" << QList<int>{3} << Outcome::Done
-        << ids({"b", "c"});
-    QTest::newRow("nothing new") << Seen(ids({"a"})) << Login + "+OK 1 9\r\n+OK\r\n1 a\r\n.\r\n+OK\r\n"
-                                 << LoginSent + "UIDL\r\nQUIT\r\n" << QList<int>{} << Outcome::Done
-                                 << ids({"a"});
+        << Seen(ids({"a", "b"}))
+        << Login + "+OK 2 99\r\n+OK\r\n1 b\r\n2 c\r\n.\r\n" + message(3) + "+OK bye\r\n"
+        << LoginSent + "UIDL\r\nRETR 2\r\nQUIT\r\n"
+        << QList<int>{3} << Outcome::Done << ids({"b", "c"});
+    QTest::newRow("nothing new") << Seen(ids({"a"}))
+                                 << Login + "+OK 1 9\r\n+OK\r\n1 a\r\n.\r\n+OK\r\n"
+                                 << LoginSent + "UIDL\r\nQUIT\r\n"
+                                 << QList<int>{} << Outcome::Done << ids({"a"});
     QTest::newRow("empty mailbox forgets every id")
-        << Seen(ids({"a"})) << Login + "+OK 0 0\r\n+OK\r\n" << LoginSent + "QUIT\r\n"
+        << Seen(ids({"a"})) << Login + "+OK 0 0\r\n+OK\r\n"
+        << LoginSent + "QUIT\r\n"
         << QList<int>{} << Outcome::Done << QSet<QByteArray>{};
     // Numbers outside the mailbox, a number listed twice and an id listed
     // twice name nothing to fetch; the id of 2 counts once.
@@ -124,25 +127,26 @@ void TestCheckDialogue::transcript_data()
         << Seen(ids({"a"}))
         << Login + "+OK 3 9\r\n+OK\r\n0 z\r\n9 y\r\n1 a\r\n1 x\r\n2 n\r\n3 n\r\nfoo\r\n.\r\n" +
                message(3) + "+OK\r\n"
-        << LoginSent + "UIDL\r\nRETR 3\r\nQUIT\r\n" << QList<int>{3} << Outcome::Done
-        << ids({"a", "n"});
+        << LoginSent + "UIDL\r\nRETR 3\r\nQUIT\r\n"
+        << QList<int>{3} << Outcome::Done << ids({"a", "n"});
     QTest::newRow("no UIDL: header digests")
         << Seen(QSet<QByteArray>{digest(1)})
         << Login + "+OK 2 9\r\n-ERR no\r\n+OK\r\n" + header(1) + ".\r\n+OK\r\n" + header(2) +
                ".\r\n" + message(2) + "+OK\r\n"
-        << LoginSent + "UIDL\r\nTOP 1 0\r\nTOP 2 0\r\nRETR 2\r\nQUIT\r\n" << QList<int>{2}
-        << Outcome::Done << QSet<QByteArray>{digest(1), digest(2)};
+        << LoginSent + "UIDL\r\nTOP 1 0\r\nTOP 2 0\r\nRETR 2\r\nQUIT\r\n"
+        << QList<int>{2} << Outcome::Done << QSet<QByteArray>{digest(1), digest(2)};
     QTest::newRow("neither UIDL nor TOP")
         << Seen(ids({"a"})) << Login + "+OK 2 9\r\n-ERR no\r\n-ERR no\r\n"
-        << LoginSent + "UIDL\r\nTOP 1 0\r\n" << QList<int>{} << Outcome::NoIds
+        << LoginSent + "UIDL\r\nTOP 1 0\r\n"
+        << QList<int>{} << Outcome::NoIds << QSet<QByteArray>{};
+    QTest::newRow("password refused")
+        << Seen(ids({"a"})) << QByteArray("+OK hi\r\n+OK\r\n-ERR [AUTH] no\r\n")
+        << QByteArray("USER ann\r\nPASS pw\r\n") << QList<int>{} << Outcome::LoginRefused
         << QSet<QByteArray>{};
-    QTest::newRow("password refused") << Seen(ids({"a"})) << QByteArray("+OK hi\r\n+OK\r\n-ERR [AUTH] no\r\n")
-                                      << QByteArray("USER ann\r\nPASS pw\r\n") << QList<int>{}
-                                      << Outcome::LoginRefused << QSet<QByteArray>{};
-    QTest::newRow("RETR refused")
-        << Seen(ids({"a"})) << Login + "+OK 1 9\r\n+OK\r\n1 b\r\n.\r\n-ERR gone\r\n"
-        << LoginSent + "UIDL\r\nRETR 1\r\n" << QList<int>{} << Outcome::Failed
-        << QSet<QByteArray>{};
+    QTest::newRow("RETR refused") << Seen(ids({"a"}))
+                                  << Login + "+OK 1 9\r\n+OK\r\n1 b\r\n.\r\n-ERR gone\r\n"
+                                  << LoginSent + "UIDL\r\nRETR 1\r\n"
+                                  << QList<int>{} << Outcome::Failed << QSet<QByteArray>{};
 }
 
 void TestCheckDialogue::transcript()

@@ -5,9 +5,9 @@
 #include "core/PasswordScrambler.h"
 #include "core/PreferencesRecord.h"
 #include "core/SettingsStore.h"
-#include "ui/Startup.h"
 #include "support/TestEnvironment.h"
 #include "ui/Options.h"
+#include "ui/Startup.h"
 
 #include <QCheckBox>
 #include <QFile>

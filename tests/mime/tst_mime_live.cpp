@@ -3,12 +3,12 @@
 // the same messages.
 #include "core/Module1.h"
 #include "pop3/MessageStore.h"
-#include "ui/Pop3Commands.h"
 #include "support/GeneratedMail.h"
 #include "support/Mailhost.h"
 #include "support/TestEnvironment.h"
 #include "ui/Email.h"
 #include "ui/MainForm.h"
+#include "ui/Pop3Commands.h"
 #include "ui/SlideIn.h"
 
 #include <QLabel>

@@ -6,9 +6,9 @@
 
 #include "core/Module1.h"
 #include "net/CertificateTrust.h"
-#include "pop3/MessageStore.h"
 #include "net/MailConnection.h"
 #include "net/PlainTextConsent.h"
+#include "pop3/MessageStore.h"
 #include "support/Mailhost.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
@@ -116,7 +116,8 @@ private:
 void TestSecureLive::initTestCase()
 {
     QB_REQUIRE_OR_SKIP(Mailhost::missing());
-    QB_REQUIRE_OR_SKIP(Prerequisite::program(QStringLiteral("uudecode"), QStringLiteral("sharutils")));
+    QB_REQUIRE_OR_SKIP(
+        Prerequisite::program(QStringLiteral("uudecode"), QStringLiteral("sharutils")));
     TestEnvironment::isolate();
     SlideIn::setPauseForTest(0);
     connect(&m_boxAnswerer, &QTimer::timeout, this, &TestSecureLive::answerBoxes);
@@ -252,12 +253,14 @@ void TestSecureLive::sendOverSubmissionAndTlsThenFetchOverTls()
             // The text as typed (lines end in LF once decoded), an empty
             // line, then the block, which GNU uudecode turns back into
             // the file.
-            QVERIFY2(body.startsWith(text + QStringLiteral("\n\nbegin 664 ")), qPrintable(body.left(200)));
+            QVERIFY2(body.startsWith(text + QStringLiteral("\n\nbegin 664 ")),
+                     qPrintable(body.left(200)));
             QCOMPARE(uudecoded(body, m_dir.path()), binary);
             for (const QByteArray& line : stored.split('\n'))
                 QVERIFY(line.size() <= 1000);
         } else {
-            QCOMPARE(mail.value(QStringLiteral("subject")).toString(), QStringLiteral("plain ascii"));
+            QCOMPARE(mail.value(QStringLiteral("subject")).toString(),
+                     QStringLiteral("plain ascii"));
             QCOMPARE(body, QStringLiteral("short\n\n\n"));
         }
     }
@@ -276,7 +279,8 @@ void TestSecureLive::deleteAllOverTls()
 void TestSecureLive::wrongPasswordIsRefused()
 {
     Module1::MailPassword = QStringLiteral("not the password");
-    const QString said = send(QStringLiteral("127.0.0.1:587"), QStringLiteral("x"), QStringLiteral("y"));
+    const QString said =
+        send(QStringLiteral("127.0.0.1:587"), QStringLiteral("x"), QStringLiteral("y"));
     QVERIFY2(said.startsWith(QStringLiteral("Error: 535")), qPrintable(said));
     QVERIFY2(said.endsWith(QStringLiteral("Nothing was sent.")), qPrintable(said));
     QVERIFY(check(Module1::ConnectRetrieve));
@@ -298,7 +302,8 @@ void TestSecureLive::certificateForAnotherName()
     QCOMPARE(m_questions.size(), 1);
     QVERIFY2(m_questions[0].contains(QLatin1String("issued for another name (other.example)")),
              qPrintable(m_questions[0]));
-    QVERIFY(m_questions[0].contains(QRegularExpression(QStringLiteral("([0-9A-F]{2}:){31}[0-9A-F]{2}"))));
+    QVERIFY(m_questions[0].contains(
+        QRegularExpression(QStringLiteral("([0-9A-F]{2}:){31}[0-9A-F]{2}"))));
     QTRY_COMPARE(m_boxes, QStringList{QStringLiteral("Error Has Occured")});
     QVERIFY(DebugA::instance().log().text().contains(
         "\r\nPOP3 Error: The certificate of 127.0.0.1:995 is not trusted"));
@@ -313,11 +318,13 @@ void TestSecureLive::untrustedAnsweredNoSendsNoCredentials()
     const int logins = Mailhost::logins();
     QVERIFY(logins >= 0);
     QVERIFY(Mailhost::setCertificate(QStringLiteral("untrusted")));
-    const QString said = send(QStringLiteral("127.0.0.1:465"), QStringLiteral("x"), QStringLiteral("y"));
+    const QString said =
+        send(QStringLiteral("127.0.0.1:465"), QStringLiteral("x"), QStringLiteral("y"));
     QCOMPARE(m_questions.size(), 1);
     QVERIFY2(m_questions[0].contains(QLatin1String("self-signed")), qPrintable(m_questions[0]));
-    QVERIFY2(said.startsWith(QStringLiteral("Error: The certificate of 127.0.0.1:465 is not trusted")),
-             qPrintable(said));
+    QVERIFY2(
+        said.startsWith(QStringLiteral("Error: The certificate of 127.0.0.1:465 is not trusted")),
+        qPrintable(said));
     QVERIFY(said.endsWith(QStringLiteral("Nothing was sent.")));
     QVERIFY(check(Module1::ConnectRetrieve));
     QCOMPARE(m_questions.size(), 2);
@@ -341,8 +348,8 @@ void TestSecureLive::untrustedAnsweredYesThenChanged()
     QCOMPARE(m_questions.size(), 1);
     // The question says whom the certificate names, who issued it, for how
     // long, and how to compare the fingerprint.
-    for (const char* part : {"It names: localhost, 127.0.0.1", "Issued by: localhost", "Valid from ",
-                             "openssl s_client -connect 127.0.0.1:995"})
+    for (const char* part : {"It names: localhost, 127.0.0.1", "Issued by: localhost",
+                             "Valid from ", "openssl s_client -connect 127.0.0.1:995"})
         QVERIFY2(m_questions[0].contains(QLatin1String(part)), qPrintable(m_questions[0]));
     // Kept for the host: the same certificate is not asked about again, on
     // this port or another.
@@ -368,7 +375,8 @@ void TestSecureLive::noStartTlsNothingSent()
 {
     const int logins = Mailhost::logins();
     QVERIFY(Mailhost::setStartTls(false));
-    const QString said = send(QStringLiteral("127.0.0.1:587"), QStringLiteral("x"), QStringLiteral("y"));
+    const QString said =
+        send(QStringLiteral("127.0.0.1:587"), QStringLiteral("x"), QStringLiteral("y"));
     QVERIFY2(said.contains(QLatin1String("does not offer STARTTLS")), qPrintable(said));
     QVERIFY(said.endsWith(QStringLiteral("Nothing was sent.")));
     QCOMPARE(Mailhost::logins(), logins);
@@ -459,7 +467,8 @@ void TestSecureLive::answerBelongsToTheConnectionAsked()
         QVERIFY(second && second != first);
         QTRY_VERIFY(!first || !first->isVisible());
         QCOMPARE(m_questions.size(), 2);
-        QVERIFY2(m_questions[1].contains(QLatin1String("localhost:995")), qPrintable(m_questions[1]));
+        QVERIFY2(m_questions[1].contains(QLatin1String("localhost:995")),
+                 qPrintable(m_questions[1]));
         m_hold = false;
         second->done(yes ? QMessageBox::Yes : QMessageBox::No);
         QVERIFY(check([] {}, QStringLiteral("localhost:995")));
@@ -473,7 +482,8 @@ void TestSecureLive::answerBelongsToTheConnectionAsked()
         }
     }
     QVERIFY(!CertificateTrust::kept(QStringLiteral("localhost"), QString()).isEmpty());
-    QVERIFY(CertificateTrust::kept(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1:995")).isEmpty());
+    QVERIFY(CertificateTrust::kept(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1:995"))
+                .isEmpty());
     QVERIFY(logIsText());
 }
 
@@ -533,8 +543,10 @@ void TestSecureLive::unencryptedOnlyWhenAllowed()
     QCOMPARE(m_boxes, QStringList());
     QCOMPARE(Mailhost::count(), 1);
     m_sendPlain = true;
-    QCOMPARE(send(plain, QStringLiteral("x"), QStringLiteral("y")), QStringLiteral("Message has been sent"));
-    QCOMPARE(send(plain, QStringLiteral("x"), QStringLiteral("y")), QStringLiteral("Message has been sent"));
+    QCOMPARE(send(plain, QStringLiteral("x"), QStringLiteral("y")),
+             QStringLiteral("Message has been sent"));
+    QCOMPARE(send(plain, QStringLiteral("x"), QStringLiteral("y")),
+             QStringLiteral("Message has been sent"));
     QCOMPARE(m_plainQuestions.size(), 4);
     QVERIFY(Mailhost::waitCount(3));
 }

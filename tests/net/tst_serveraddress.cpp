@@ -15,21 +15,36 @@ private slots:
         QTest::addColumn<QString>("host"); // empty: refused
         QTest::addColumn<int>("port");
         QTest::addColumn<bool>("given");
-        QTest::newRow("name") << " pop.example.com " << "pop.example.com" << 110 << false;
-        QTest::newRow("name:port") << "pop.example.com:995" << "pop.example.com" << 995 << true;
-        QTest::newRow("IPv4:port") << "127.0.0.1:1" << "127.0.0.1" << 1 << true;
-        QTest::newRow("bare IPv6") << "::1" << "::1" << 110 << false;
-        QTest::newRow("bare IPv6 full") << "2001:db8::25" << "2001:db8::25" << 110 << false;
-        QTest::newRow("[IPv6]:port") << "[2001:db8::25]:65535" << "2001:db8::25" << 65535 << true;
-        QTest::newRow("[IPv6]") << "[::1]" << "::1" << 110 << false;
-        QTest::newRow("port 0") << "host:0" << "" << 0 << false;
-        QTest::newRow("port 65536") << "host:65536" << "" << 0 << false;
-        QTest::newRow("port word") << "host:pop3" << "" << 0 << false;
-        QTest::newRow("port signed") << "host:+995" << "" << 0 << false;
-        QTest::newRow("port empty") << "host:" << "" << 0 << false;
-        QTest::newRow("no host") << ":995" << "" << 0 << false;
-        QTest::newRow("unclosed") << "[::1:995" << "" << 0 << false;
-        QTest::newRow("after bracket") << "[::1]995" << "" << 0 << false;
+        QTest::newRow("name") << " pop.example.com "
+                              << "pop.example.com" << 110 << false;
+        QTest::newRow("name:port") << "pop.example.com:995"
+                                   << "pop.example.com" << 995 << true;
+        QTest::newRow("IPv4:port") << "127.0.0.1:1"
+                                   << "127.0.0.1" << 1 << true;
+        QTest::newRow("bare IPv6") << "::1"
+                                   << "::1" << 110 << false;
+        QTest::newRow("bare IPv6 full") << "2001:db8::25"
+                                        << "2001:db8::25" << 110 << false;
+        QTest::newRow("[IPv6]:port") << "[2001:db8::25]:65535"
+                                     << "2001:db8::25" << 65535 << true;
+        QTest::newRow("[IPv6]") << "[::1]"
+                                << "::1" << 110 << false;
+        QTest::newRow("port 0") << "host:0"
+                                << "" << 0 << false;
+        QTest::newRow("port 65536") << "host:65536"
+                                    << "" << 0 << false;
+        QTest::newRow("port word") << "host:pop3"
+                                   << "" << 0 << false;
+        QTest::newRow("port signed") << "host:+995"
+                                     << "" << 0 << false;
+        QTest::newRow("port empty") << "host:"
+                                    << "" << 0 << false;
+        QTest::newRow("no host") << ":995"
+                                 << "" << 0 << false;
+        QTest::newRow("unclosed") << "[::1:995"
+                                  << "" << 0 << false;
+        QTest::newRow("after bracket") << "[::1]995"
+                                       << "" << 0 << false;
     }
     void parse()
     {

@@ -5,12 +5,12 @@
 // result, the mail is still on the server, and the next Connect works.
 #include "core/Module1.h"
 #include "pop3/MessageStore.h"
-#include "ui/Pop3Commands.h"
 #include "support/Mailhost.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
 #include "ui/DebugA.h"
 #include "ui/Email.h"
+#include "ui/Pop3Commands.h"
 #include "ui/SlideIn.h"
 
 #include <QListWidget>
@@ -146,13 +146,14 @@ void TestPop3FaultsLive::serverStoppedMidRetrieval()
     // from the socket meanwhile, so most of the message is still to come.
     bool stopped = false;
     qsizetype receivedAtStop = -1;
-    QMetaObject::Connection hook = connect(&email.pop3->connection(), &MailConnection::dataArrived, this, [&] {
-        if (stopped || Module1::Pop3Step != Pop3Session::RetrReply)
-            return;
-        stopped = true;
-        receivedAtStop = email.ReceiveBuffer().size();
-        QVERIFY(Mailhost::stopPop3());
-    });
+    QMetaObject::Connection hook =
+        connect(&email.pop3->connection(), &MailConnection::dataArrived, this, [&] {
+            if (stopped || Module1::Pop3Step != Pop3Session::RetrReply)
+                return;
+            stopped = true;
+            receivedAtStop = email.ReceiveBuffer().size();
+            QVERIFY(Mailhost::stopPop3());
+        });
     QVERIFY(runSession(Module1::ConnectRetrieve));
     disconnect(hook);
     QVERIFY(stopped);

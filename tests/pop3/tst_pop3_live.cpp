@@ -6,13 +6,13 @@
 #include "pop3/ExtractHeaders.h"
 #include "pop3/MessageStore.h"
 #include "pop3/Pop3Session.h"
-#include "ui/Pop3Commands.h"
 #include "support/Mailhost.h"
 #include "support/TestEnvironment.h"
 #include "ui/BoxText.h"
 #include "ui/DebugA.h"
 #include "ui/Email.h"
 #include "ui/MainForm.h"
+#include "ui/Pop3Commands.h"
 #include "ui/SlideIn.h"
 
 #include <QLabel>
@@ -145,10 +145,12 @@ void TestPop3Live::tablesHoldWhatTheKeywordScanFinds()
         "Subject: plain\nTo: Ann <ann@x.test>\n\nHello\n",
         "Subject: caf\xc3\xa9\nX-Note: \xc3\xa9\xf0\x9f\x98\x80 to: <b@x.test>\n\n\xc3\xbc\n",
         "Subject: caf\xe9\nTo: \xe9@x.test\n\n\xff body\n", // not UTF-8: Latin-1
-        "Subject: a\n\n.hidden\n..to: dots\n.\nend\n",     // lines the server stuffs
-        "Subject: only a header\nTo: z@x.test\n",              // no empty line
-        "\xc3\xa9\xe2\x82\xacx\nSubject: y\n",                   // ... and characters first
-        "Subject:\xef\xbb\xbf" "hi\n\n\xef\xbb\xbf" "body\n",      // byte order marks
+        "Subject: a\n\n.hidden\n..to: dots\n.\nend\n",      // lines the server stuffs
+        "Subject: only a header\nTo: z@x.test\n",           // no empty line
+        "\xc3\xa9\xe2\x82\xacx\nSubject: y\n",              // ... and characters first
+        "Subject:\xef\xbb\xbf"
+        "hi\n\n\xef\xbb\xbf"
+        "body\n", // byte order marks
         "Subject: first\n\nsubject: last\nreply-to: c\n",
         "Subject: big\n\n" + big + "\nTo: at the end\n",
         "\n",
@@ -168,10 +170,10 @@ void TestPop3Live::tablesHoldWhatTheKeywordScanFinds()
         QCOMPARE(Module1::MessageRecipients[i], expected[Module1::HeaderRecipient].trimmed());
         QCOMPARE(Module1::MessageBodies[i], expected[Module1::HeaderBody]);
         QByteArray storage;
-        QCOMPARE(Pop3Session::unstuffed(Pop3Session::messageBytes(Module1::storedReply(i)),
-                                        &storage)
-                     .toByteArray(),
-                 file);
+        QCOMPARE(
+            Pop3Session::unstuffed(Pop3Session::messageBytes(Module1::storedReply(i)), &storage)
+                .toByteArray(),
+            file);
     }
 }
 

@@ -5,11 +5,11 @@
 #include "core/Module1.h"
 #include "net/PlainTextConsent.h"
 #include "pop3/MessageStore.h"
-#include "ui/Pop3Commands.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
 #include "ui/DebugA.h"
 #include "ui/Email.h"
+#include "ui/Pop3Commands.h"
 #include "ui/PopupPlacement.h"
 #include "ui/SlideIn.h"
 
@@ -352,8 +352,8 @@ void TestPop3Dialogue::moreThan51Messages()
     QCOMPARE(listRows().first(), QStringLiteral(" 39950"));
     QCOMPARE(listRows().last(), QStringLiteral(" 40000"));
     QCOMPARE(Module1::MessageSubjects[50], QStringLiteral(" 40000"));
-    QVERIFY(logText().contains(
-        "\r\nQUIT\r\nThe newest 51 of 40000 messages retrieved; 39949 older ones left on the server."));
+    QVERIFY(logText().contains("\r\nQUIT\r\nThe newest 51 of 40000 messages retrieved; 39949 older "
+                               "ones left on the server."));
     QVERIFY(Email::instance().isVisible());
 }
 

@@ -89,7 +89,8 @@ void TestPop3Session::anyCutGivesTheSameSession()
     QCOMPARE(whole.slides, 1);
     QCOMPARE(whole.closes, 1);
     QCOMPARE(whole.fails, 0);
-    QCOMPARE(Pop3Session::messageText(whole.replies[0]), QStringLiteral("Subject: a\r\n\r\n.x\r\n"));
+    QCOMPARE(Pop3Session::messageText(whole.replies[0]),
+             QStringLiteral("Subject: a\r\n\r\n.x\r\n"));
     QCOMPARE(whole.doubledDots, QList<bool>({true, false})); // only the first has a ".." line
 
     for (qsizetype cut = 1; cut < RetrieveStream.size(); ++cut) {

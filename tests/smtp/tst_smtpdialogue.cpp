@@ -263,7 +263,8 @@ private slots:
         dialogue.start(message(), SmtpDialogue::Security::StartTls, {"qbtest", "pässword"});
         dialogue.setClientAddress("[127.0.0.1]");
         const auto answer = [&](const QByteArray& reply) { return dialogue.dataArrived(reply); };
-        QCOMPARE(answer("220 mail.example.test ESMTP\r\n").toSend, QByteArray("EHLO [127.0.0.1]\r\n"));
+        QCOMPARE(answer("220 mail.example.test ESMTP\r\n").toSend,
+                 QByteArray("EHLO [127.0.0.1]\r\n"));
         // AUTH offered before STARTTLS is not taken.
         QCOMPARE(answer("250-mail.example.test\r\n250-AUTH LOGIN\r\n250 STARTTLS\r\n").toSend,
                  QByteArray("STARTTLS\r\n"));
@@ -329,8 +330,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("piece");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("endless 220- lines") << QByteArray("220-" + QByteArray(1000, 'x') + "\r\n")
-                                            << "longer than 1 MiB";
+        QTest::newRow("endless 220- lines")
+            << QByteArray("220-" + QByteArray(1000, 'x') + "\r\n") << "longer than 1 MiB";
         QTest::newRow("a line without end") << QByteArray(1000, 'x') << "longer than 64 KiB";
     }
     void oversizedReplies()
@@ -382,8 +383,10 @@ private slots:
         SmtpDialogue plain;
         plain.start(m);
         QCOMPARE(plain.dataArrived("220 hi\r\n").toSend, QByteArray("HELO me\r\n"));
-        QCOMPARE(plain.dataArrived("250 ok\r\n").toSend, QByteArray("MAIL FROM:<me@example.test>\r\n"));
-        QCOMPARE(plain.dataArrived("250 ok\r\n").toSend, QByteArray("RCPT TO:<qbtest@localhost>\r\n"));
+        QCOMPARE(plain.dataArrived("250 ok\r\n").toSend,
+                 QByteArray("MAIL FROM:<me@example.test>\r\n"));
+        QCOMPARE(plain.dataArrived("250 ok\r\n").toSend,
+                 QByteArray("RCPT TO:<qbtest@localhost>\r\n"));
 
         SmtpDialogue secure;
         secure.start(m, SmtpDialogue::Security::Tls, {"qbtest", "pw"});
@@ -392,14 +395,15 @@ private slots:
                  QByteArray("MAIL FROM:<me@example.test> BODY=8BITMIME\r\n"));
         const QByteArray head = secure.dataWriter().all();
         QVERIFY2(head.startsWith("From: =?UTF-8?B?" + QByteArray("Jörg Müller").toBase64() +
-                               "?= <me@example.test>\r\n"),
+                                 "?= <me@example.test>\r\n"),
                  head.constData());
         QVERIFY2(head.contains("\r\nTo: \"Doe, J.\" <qbtest@localhost>\r\n"), head.constData());
 
-        for (const char* bad : {"you@x.test> NOTIFY=SUCCESS", "a b@x.test", "<a@x.test",
-                                "a\x01@x.test"}) {
-            const QString problem = SmtpDialogue::fieldProblem(
-                QStringLiteral("h"), QStringLiteral("me@x.test"), QString::fromUtf8(bad), QString());
+        for (const char* bad :
+             {"you@x.test> NOTIFY=SUCCESS", "a b@x.test", "<a@x.test", "a\x01@x.test"}) {
+            const QString problem =
+                SmtpDialogue::fieldProblem(QStringLiteral("h"), QStringLiteral("me@x.test"),
+                                           QString::fromUtf8(bad), QString());
             QVERIFY2(problem.contains(QLatin1String("Mail To")), bad);
         }
     }

@@ -2,13 +2,13 @@
 // call-backs, the properties, the size keeping, and the pictures it shows.
 
 #include "core/ProgramExit.h"
-#include "ui/Twips.h"
 #include "support/TestEnvironment.h"
 #include "tray/AppIcon.h"
 #include "tray/NotificationArea.h"
 #include "tray/SessionPlatform.h"
 #include "tray/TrayActivation.h"
 #include "tray/TrayIcon.h"
+#include "ui/Twips.h"
 
 #include <QImageReader>
 #include <QSignalSpy>

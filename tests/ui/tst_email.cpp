@@ -2,12 +2,12 @@
 // slide-in, and the ways out of the program. It runs on a 1024 x 768 screen,
 // the one the design's positions were made for.
 #include "core/Module1.h"
-#include "ui/Twips.h"
 #include "support/TestEnvironment.h"
 #include "ui/Email.h"
 #include "ui/PictureButton.h"
 #include "ui/PopupPlacement.h"
 #include "ui/SlideIn.h"
+#include "ui/Twips.h"
 
 #include <QLabel>
 #include <QListWidget>

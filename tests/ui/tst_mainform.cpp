@@ -2,13 +2,13 @@
 // up, and its two commands.
 #include "core/Module1.h"
 #include "pop3/MessageStore.h"
-#include "ui/Twips.h"
 #include "support/TestEnvironment.h"
 #include "ui/Email.h"
 #include "ui/MainForm.h"
 #include "ui/PictureButton.h"
 #include "ui/PopupPlacement.h"
 #include "ui/SlideIn.h"
+#include "ui/Twips.h"
 #include "ui/ViewerBody.h"
 #include "ui/frmSendMail.h"
 
@@ -28,9 +28,9 @@ void fillMessages(int count)
     email.lstMessages->clear();
     for (int i = 0; i < count; ++i) {
         const QByteArray n = QByteArray::number(i);
-        email.lstMessages->addItem(Module1::storeRetrievedMessage(
-            i, "+OK\r\nSubject: Subject " + n + "\r\nTo: rcpt" + n + "@x.test\r\n\r\nBody " + n +
-                   "\r\n.\r\n"));
+        email.lstMessages->addItem(
+            Module1::storeRetrievedMessage(i, "+OK\r\nSubject: Subject " + n + "\r\nTo: rcpt" + n +
+                                                  "@x.test\r\n\r\nBody " + n + "\r\n.\r\n"));
     }
 }
 

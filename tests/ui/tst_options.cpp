@@ -1,10 +1,10 @@
 // The Options window: its controls where the design puts them, the focus
 // order, the "&File" menu, and what closing it does.
 
-#include "ui/Twips.h"
 #include "support/TestEnvironment.h"
 #include "tray/TrayIcon.h"
 #include "ui/Options.h"
+#include "ui/Twips.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -2,9 +2,9 @@
 // scripted server, byte for byte, down to the message box that ends them.
 
 #include "core/Module1.h"
-#include "ui/Twips.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
+#include "ui/Twips.h"
 #include "ui/frmSendMail.h"
 
 #include <QFileDialog>
@@ -527,7 +527,8 @@ private slots:
         frmSendMail& window = windowFor(server);
         if (value == QLatin1String("<fifo>")) {
             value = m_dir.filePath(QStringLiteral("fifo"));
-            QVERIFY(QFile::exists(value) || mkfifo(QFile::encodeName(value).constData(), 0600) == 0);
+            QVERIFY(QFile::exists(value) ||
+                    mkfifo(QFile::encodeName(value).constData(), 0600) == 0);
         }
         window.findChild<QLineEdit*>(field)->setText(value);
         BoxAnswerer answerer;

@@ -164,22 +164,23 @@ private slots:
         qint64 stopMs = 0;
         // Each send has a socket of its own: the hook goes on once it is there.
         QMetaObject::Connection hook;
-        const QMetaObject::Connection ready = connect(&sender.smtp->connection(), &MailConnection::ready, this, [&] {
-            hook = connect(sender.smtp->connection().socket(), &QTcpSocket::bytesWritten, this,
-                    [&](qint64 bytes) {
-                if (stopped || Module1::SmtpStep != 5)
-                    return;
-                writtenInData += bytes;
-                if (writtenInData < 4 * 1024 * 1024)
-                    return;
-                stopped = true;
-                unsentAtStop = 20 * 1024 * 1024 - writtenInData;
-                QElapsedTimer stopping;
-                stopping.start();
-                QVERIFY(Mailhost::stopSmtp());
-                stopMs = stopping.elapsed();
+        const QMetaObject::Connection ready =
+            connect(&sender.smtp->connection(), &MailConnection::ready, this, [&] {
+                hook = connect(sender.smtp->connection().socket(), &QTcpSocket::bytesWritten, this,
+                               [&](qint64 bytes) {
+                                   if (stopped || Module1::SmtpStep != 5)
+                                       return;
+                                   writtenInData += bytes;
+                                   if (writtenInData < 4 * 1024 * 1024)
+                                       return;
+                                   stopped = true;
+                                   unsentAtStop = 20 * 1024 * 1024 - writtenInData;
+                                   QElapsedTimer stopping;
+                                   stopping.start();
+                                   QVERIFY(Mailhost::stopSmtp());
+                                   stopMs = stopping.elapsed();
+                               });
             });
-        });
         const QString said = send(sender, 30);
         disconnect(ready);
         disconnect(hook);
@@ -216,7 +217,8 @@ private slots:
         const QString said = send(sender, 10);
         QVERIFY(Mailhost::startSmtp());
 
-        QVERIFY2(said.startsWith(QStringLiteral("Winsock Error number 10061\r\n")), qPrintable(said));
+        QVERIFY2(said.startsWith(QStringLiteral("Winsock Error number 10061\r\n")),
+                 qPrintable(said));
         QVERIFY2(said.contains("refused", Qt::CaseInsensitive), qPrintable(said));
         QCOMPARE(m_boxes.size(), 1);
         QCOMPARE(m_boxes[0].title, QStringLiteral("Quillbeacon"));

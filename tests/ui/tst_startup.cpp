@@ -4,9 +4,9 @@
 #include "core/Module1.h"
 #include "core/PasswordScrambler.h"
 #include "core/SettingsStore.h"
-#include "ui/Startup.h"
 #include "support/TestEnvironment.h"
 #include "ui/Options.h"
+#include "ui/Startup.h"
 #include "ui/frmSplash.h"
 
 #include <QCheckBox>
