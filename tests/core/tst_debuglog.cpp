@@ -65,8 +65,6 @@ private slots:
     void fileIsForItsOwnerOnly();
     void failedWriteLeavesNoHalfBlock();
     void keepsItsNewestWholeBlocks();
-    void cutShortRewriteLeavesTheOldFile();
-    void aRunTooBigToKeepIsKeptAlone();
 };
 
 void TestDebugLog::logAppendsLineBreakThenText()
@@ -241,8 +239,10 @@ void TestDebugLog::failedWriteLeavesNoHalfBlock()
     QCOMPARE(readAll(path), before);
 }
 
-// Past 64 MiB the oldest whole blocks go, as few as need to: the file begins
-// where a block began and ends with the new one.
+// Past 64 MiB the file is written anew without its oldest whole blocks, as
+// few as need to go: it begins where a block began and ends with the new one.
+// A new file cut short (a file size limit stands in for a full disk) leaves
+// the old one as it was, and nothing beside it.
 void TestDebugLog::keepsItsNewestWholeBlocks()
 {
     QTemporaryDir dir;
@@ -251,55 +251,32 @@ void TestDebugLog::keepsItsNewestWholeBlocks()
     const QByteArray old = seventyMebibytesOfRuns(&ends);
     writeFile(path, old);
     const QByteArray run = "\r\nUSER ann\r\n+OK";
-    QVERIFY(DebugLogFile::appendBlock(path, run));
 
-    const QByteArray now = readAll(path);
-    const QByteArray added = DebugLogFile::block(run);
-    QVERIFY(now.size() <= DebugLogFile::KeptBytes);
-    QVERIFY(now.endsWith(added));
-    const qint64 from = old.size() - (now.size() - added.size());
-    QVERIFY2(ends.contains(from), "the file does not begin where a block began");
-    QVERIFY(now.startsWith("\r\n\r\nrun "));
-    QVERIFY(now.first(now.size() - added.size()) == QByteArrayView(old).sliced(from));
-    // One block more would not have fitted.
-    const qint64 previous = ends[ends.indexOf(from) - 1];
-    QVERIFY(old.size() - previous + added.size() > DebugLogFile::KeptBytes);
-    QCOMPARE(int(QFileInfo(path).permissions() & 0x7077),
-             int(QFile::ReadOwner | QFile::WriteOwner));
-}
-
-// The file written anew stops halfway (a file size limit stands in for a
-// full disk): the old file stays as it was, and nothing is left beside it.
-void TestDebugLog::cutShortRewriteLeavesTheOldFile()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Debug.txt");
-    QList<qint64> ends;
-    const QByteArray old = seventyMebibytesOfRuns(&ends);
-    writeFile(path, old);
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = saved;
     limited.rlim_cur = rlim_t(32 * 1024 * 1024);
     setrlimit(RLIMIT_FSIZE, &limited);
-    const bool written = DebugLogFile::appendBlock(path, "\r\nQUIT");
+    const bool cutShort = DebugLogFile::appendBlock(path, run);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    QVERIFY(!written);
+    QVERIFY(!cutShort);
     QVERIFY(readAll(path) == old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Debug.txt"});
-}
 
-// A run whose block alone is past the limit is kept whole; nothing older is.
-void TestDebugLog::aRunTooBigToKeepIsKeptAlone()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Debug.txt");
-    writeFile(path, DebugLogFile::block("\r\nearlier"));
-    const QByteArray run = "\r\n" + QByteArray(DebugLogFile::KeptBytes, 'r');
     QVERIFY(DebugLogFile::appendBlock(path, run));
-    QVERIFY(readAll(path) == DebugLogFile::block(run));
+    const QByteArray now = readAll(path);
+    const QByteArray added = DebugLogFile::block(run);
+    QVERIFY(now.size() <= DebugLogFile::KeptBytes);
+    QVERIFY(now.endsWith(added));
+    const qint64 from = old.size() - (now.size() - added.size());
+    QVERIFY2(ends.contains(from), "the file does not begin where a block began");
+    QVERIFY(now.first(now.size() - added.size()) == QByteArrayView(old).sliced(from));
+    // One block more would not have fitted.
+    QVERIFY(old.size() - ends[ends.indexOf(from) - 1] + added.size() > DebugLogFile::KeptBytes);
+    QCOMPARE(int(QFileInfo(path).permissions() & 0x7077),
+             int(QFile::ReadOwner | QFile::WriteOwner));
 }
 
 QTEST_MAIN(TestDebugLog)
