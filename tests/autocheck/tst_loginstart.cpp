@@ -72,12 +72,6 @@ bool runChild(const QString& folder, const QString& home, ChildRun* run)
     return !run->entry.isEmpty();
 }
 
-QString python()
-{
-    return QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
-                                                             : QStringLiteral("python3");
-}
-
 } // namespace
 
 class TestLoginStart : public QObject
@@ -130,7 +124,7 @@ void TestLoginStart::entryForThePathItRunsFrom()
              QStringList{QFileInfo(run.entry).fileName()});
 
     QProcess reader;
-    reader.start(python(), {QFINDTESTDATA("desktop_exec.py"), run.entry});
+    reader.start(QStringLiteral("python3"), {QFINDTESTDATA("desktop_exec.py"), run.entry});
     QVERIFY(reader.waitForFinished(30000));
     QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
     QCOMPARE(QJsonDocument::fromJson(reader.readAllStandardOutput()).array(),
