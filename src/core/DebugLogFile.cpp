@@ -140,7 +140,7 @@ bool appendBlock(const QString& path, const QByteArray& runLog)
     const QByteArray text = block(runLog);
     QFile file(path);
     // Unbuffered: what the write could not put down is not tried again later.
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered, OwnerOnly))
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered, OwnerOnly))
         return false;
     const qint64 from = keepFrom(file, text.size(), KeptBytes);
     if (from > 0)
