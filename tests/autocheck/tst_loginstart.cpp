@@ -124,7 +124,9 @@ void TestLoginStart::entryForThePathItRunsFrom()
              QStringList{QFileInfo(run.entry).fileName()});
 
     QProcess reader;
-    reader.start(QStringLiteral("python3"), {QFINDTESTDATA("desktop_exec.py"), run.entry});
+    const QString script =
+        qEnvironmentVariable("QB_SOURCE_DIR") + QStringLiteral("/tests/autocheck/desktop_exec.py");
+    reader.start(QStringLiteral("python3"), {script, run.entry});
     QVERIFY(reader.waitForFinished(30000));
     QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
     QCOMPARE(QJsonDocument::fromJson(reader.readAllStandardOutput()).array(),
@@ -169,7 +171,6 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsSet(ChildVariable))
         return childMain(app);
     TestLoginStart test;
-    QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
 
