@@ -6,6 +6,7 @@
 #include "ui/Startup.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 
 int main(int argc, char* argv[])
 {
@@ -14,8 +15,10 @@ int main(int argc, char* argv[])
     Module1::ConfigureApplication(app);
     // Before any window, tray icon or settings: a second start on the same
     // settings shows the running program's Options window and ends here.
-    SingleInstance instance(SingleInstance::serverName(SettingsStore::forThisProgram().fileName(),
-                                                       SettingsStore::thisApplicationName()));
+    // The settings are named by the folder that holds them, not read.
+    SingleInstance instance(SingleInstance::serverName(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+        SettingsStore::thisApplicationName()));
     if (!instance.claim())
         return 0;
     QObject::connect(&instance, &SingleInstance::anotherStart, Module1::ShowOptionsAgain);

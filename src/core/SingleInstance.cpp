@@ -35,18 +35,12 @@ QString lockPath(const QString& name)
 
 } // namespace
 
-QString SingleInstance::serverName(const QString& settingsFile, const QString& applicationName)
+QString SingleInstance::serverName(const QString& settingsFolder, const QString& applicationName)
 {
     QCryptographicHash digest(QCryptographicHash::Sha256);
-    digest.addData(settingsFile.toUtf8());
+    digest.addData(settingsFolder.toUtf8());
     digest.addData(QByteArrayView("\0", 1));
     digest.addData(applicationName.toUtf8());
-    if (!QFileInfo(settingsFile).isAbsolute()) {
-        // The registry's path is the same for every user of the machine,
-        // and a pipe's name is seen by all of them.
-        digest.addData(QByteArrayView("\0", 1));
-        digest.addData(QDir::homePath().toUtf8());
-    }
     return folderForSockets() + QStringLiteral("quillbeacon-") +
            QString::fromLatin1(digest.result().left(16).toHex());
 }

@@ -1,6 +1,6 @@
 #pragma once
 // One running program per settings. The first start listens on a local
-// socket named for its settings file and application name; a later start
+// socket named for its settings folder and application name; a later start
 // with the same settings reaches it, asks it to show itself, and ends. So two
 // users, two homes, or two copies of the program in two folders (each with
 // settings of their own) each have their own.
@@ -17,9 +17,10 @@ class SingleInstance : public QObject
 {
     Q_OBJECT
 public:
-    // The socket's name: a digest of the settings file and the application
-    // name (and of the home folder where the settings file is the registry).
-    static QString serverName(const QString& settingsFile, const QString& applicationName);
+    // The socket's name: a digest of the folder of the user's settings
+    // (which holds the settings file; on Windows the user's own folder) and
+    // the application name.
+    static QString serverName(const QString& settingsFolder, const QString& applicationName);
 
     explicit SingleInstance(QString serverName, QObject* parent = nullptr);
 
