@@ -10,9 +10,14 @@ namespace LoginStart
 {
 bool isOn();
 // False, with `error` set, when the entry could not be written or removed.
+// A path that an entry cannot carry (a line break or another control
+// character in it) is refused, and nothing is written.
 bool set(bool on, const QString& executable, QString* error);
 // The autostart file (Linux).
 QString entryPath();
-// The Exec value for a path: quoted and escaped as desktop entries need.
+// The Exec value for a path, as the entry's text holds it: the path quoted
+// as one argument, then escaped as every string value of an entry is.
 QString execLine(const QString& executable);
+// Why an entry cannot start this path, or the empty text when it can.
+QString refusal(const QString& executable);
 } // namespace LoginStart

@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 namespace DebugLogFile
 {
@@ -56,23 +59,98 @@ QString path()
     return pathFor(folder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
+namespace
+{
+constexpr QFile::Permissions OwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+constexpr qint64 ChunkSize = 1024 * 1024;
+
+// The end of a block: the separator line and the empty line after it.
+const QByteArray& blockEnd()
+{
+    static const QByteArray end = QByteArrayLiteral("\r\n-----------\r\n\r\n");
+    return end;
+}
+
+// The file anew: from `from` on, then the new block. Nothing replaces the
+// old file unless all of it was written.
+bool rewriteFrom(QFile& old, qint64 from, const QByteArray& text)
+{
+    QSaveFile fresh(old.fileName());
+    if (!fresh.open(QIODevice::WriteOnly) || !fresh.setPermissions(OwnerOnly) || !old.seek(from))
+        return false;
+    for (;;) {
+        const QByteArray chunk = old.read(ChunkSize);
+        if (chunk.isEmpty())
+            break;
+        if (fresh.write(chunk) != chunk.size())
+            return false;
+    }
+    if (old.pos() != old.size() || fresh.write(text) != text.size())
+        return false;
+    old.close(); // Windows replaces no file that is open
+    return fresh.commit();
+}
+} // namespace
+
+qint64 keepFrom(QIODevice& file, qint64 incoming, qint64 limit)
+{
+    const qint64 size = file.size();
+    const qint64 mustGo = size + incoming - limit;
+    if (mustGo <= 0)
+        return 0;
+    const QByteArray& end = blockEnd();
+    // `window` holds the file's bytes from `at` on; it starts where a block
+    // end that reaches `mustGo` may begin.
+    qint64 at = std::max<qint64>(0, mustGo - end.size());
+    if (at >= size || !file.seek(at))
+        return size;
+    QByteArray window;
+    for (;;) {
+        const QByteArray chunk = file.read(ChunkSize);
+        window += chunk;
+        const bool last = chunk.isEmpty() || at + window.size() >= size;
+        qsizetype from = 0;
+        qsizetype found = -1;
+        while ((found = window.indexOf(end, from)) >= 0) {
+            const qsizetype after = found + end.size();
+            // A block follows a block end, and begins with CR LF: a log that
+            // quotes the separator line (a mail may) rarely has that too.
+            if (!last && after + 2 > window.size())
+                break; // what follows is still to be read
+            const qint64 boundary = at + after;
+            if (boundary >= mustGo &&
+                (boundary == size || window.mid(after, 2) == QByteArrayLiteral("\r\n")))
+                return boundary;
+            from = found + 1;
+        }
+        if (last)
+            return size;
+        const qsizetype drop =
+            found >= 0 ? found : std::max<qsizetype>(0, window.size() - (end.size() - 1));
+        at += drop;
+        window.remove(0, drop);
+    }
+}
+
 bool appendBlock(const QString& path, const QByteArray& runLog)
 {
     // The log holds the text of the mail fetched: the file is for its user
     // alone, whether it is new or was left readable by an older version.
-    constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
     QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray text = block(runLog);
     QFile file(path);
     // Unbuffered: what the write could not put down is not tried again later.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered, ownerOnly))
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered, OwnerOnly))
         return false;
+    const qint64 from = keepFrom(file, text.size(), KeptBytes);
+    if (from > 0)
+        return rewriteFrom(file, from, text);
     constexpr QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     if (file.permissions() & others)
-        file.setPermissions(ownerOnly);
+        file.setPermissions(OwnerOnly);
     const qint64 before = file.size();
-    const QByteArray text = block(runLog);
-    const bool written = file.write(text) == text.size();
+    const bool written = file.seek(before) && file.write(text) == text.size();
     // A disk that fills up halfway must not leave half a block behind.
     if (!written)
         file.resize(before);

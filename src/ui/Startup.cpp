@@ -111,4 +111,12 @@ void LoadSplashSetting()
     Options::instance().chkSplash->setChecked(value == 1);
 }
 
+void ShowOptionsAgain()
+{
+    Options& options = Options::instance();
+    options.mnuOptions_Click();
+    options.raise();
+    options.activateWindow();
+}
+
 } // namespace Module1

@@ -23,4 +23,7 @@ void DecodeRound();       // one decoding pass over MailPassword
 void StartTray();         // step 3
 void LoadSplashSetting(); // step 4
 
+// A second start of the program asked for it: Options, shown and raised.
+void ShowOptionsAgain();
+
 } // namespace Module1

@@ -20,6 +20,29 @@ QByteArray readAll(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
+
+// 70 MiB of runs of uneven size. Their logs quote the separator line all
+// through, as a mail may, and a quoted one is no end of a block. `ends` gets
+// each block's end.
+QByteArray seventyMebibytesOfRuns(QList<qint64>* ends)
+{
+    const QByteArray quoted = "\r\n-----------\r\n\r\nq";
+    QByteArray file;
+    for (int run = 1; file.size() < 70 * 1024 * 1024; ++run) {
+        const QByteArray log =
+            "\r\nrun " + QByteArray::number(run) + quoted.repeated(5'000 + (run * 7919) % 100'000);
+        file += DebugLogFile::block(log);
+        ends->append(file.size());
+    }
+    return file;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
 } // namespace
 
 class TestDebugLog : public QObject
@@ -41,6 +64,7 @@ private slots:
     void socketDataIsKeptWithoutItsBuffersSlack();
     void fileIsForItsOwnerOnly();
     void failedWriteLeavesNoHalfBlock();
+    void keepsItsNewestWholeBlocks();
 };
 
 void TestDebugLog::logAppendsLineBreakThenText()
@@ -213,6 +237,46 @@ void TestDebugLog::failedWriteLeavesNoHalfBlock()
     std::signal(SIGXFSZ, previousHandler);
     QVERIFY(!written);
     QCOMPARE(readAll(path), before);
+}
+
+// Past 64 MiB the file is written anew without its oldest whole blocks, as
+// few as need to go: it begins where a block began and ends with the new one.
+// A new file cut short (a file size limit stands in for a full disk) leaves
+// the old one as it was, and nothing beside it.
+void TestDebugLog::keepsItsNewestWholeBlocks()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Debug.txt");
+    QList<qint64> ends;
+    const QByteArray old = seventyMebibytesOfRuns(&ends);
+    writeFile(path, old);
+    const QByteArray run = "\r\nUSER ann\r\n+OK";
+
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(32 * 1024 * 1024);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const bool cutShort = DebugLogFile::appendBlock(path, run);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(!cutShort);
+    QVERIFY(readAll(path) == old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Debug.txt"});
+
+    QVERIFY(DebugLogFile::appendBlock(path, run));
+    const QByteArray now = readAll(path);
+    const QByteArray added = DebugLogFile::block(run);
+    QVERIFY(now.size() <= DebugLogFile::KeptBytes);
+    QVERIFY(now.endsWith(added));
+    const qint64 from = old.size() - (now.size() - added.size());
+    QVERIFY2(ends.contains(from), "the file does not begin where a block began");
+    QVERIFY(now.first(now.size() - added.size()) == QByteArrayView(old).sliced(from));
+    // One block more would not have fitted.
+    QVERIFY(old.size() - ends[ends.indexOf(from) - 1] + added.size() > DebugLogFile::KeptBytes);
+    QCOMPARE(int(QFileInfo(path).permissions() & 0x7077),
+             int(QFile::ReadOwner | QFile::WriteOwner));
 }
 
 QTEST_MAIN(TestDebugLog)
