@@ -248,6 +248,29 @@ void TestCheckDialogue::seenIdFile()
     file.resize(file.size() - 2);
     file.close();
     QVERIFY(!store.load(server, QStringLiteral("ann")).has_value());
+
+    // Ids that are no ids, or a file of 8 MiB, are damage too; a list that
+    // would make such a file is not written, and the old one stays.
+    QVERIFY(store.save(server, QStringLiteral("ann"), ids({"x"})));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray text = file.readAll();
+    file.seek(0);
+    file.write(text.replace("\nx\n", "\nx y\n"));
+    file.close();
+    QVERIFY(!store.load(server, QStringLiteral("ann")).has_value());
+    QVERIFY(store.save(server, QStringLiteral("ann"), ids({"x"})));
+    QSet<QByteArray> many;
+    for (int n = 0; many.size() * 71 < SeenIdStore::MaxFileBytes; ++n)
+        many << QByteArray::number(n).leftJustified(NewMail::MaxIdLength, 'i');
+    QVERIFY(!store.save(server, QStringLiteral("ann"), many));
+    QCOMPARE(store.load(server, QStringLiteral("ann")).value(), ids({"x"}));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    text = file.readAll();
+    file.seek(0);
+    file.write(text.left(text.size() - 5) + QByteArray(SeenIdStore::MaxFileBytes, '\n') +
+               "\nend\n");
+    file.close();
+    QVERIFY(!store.load(server, QStringLiteral("ann")).has_value());
 }
 
 QTEST_MAIN(TestCheckDialogue)
