@@ -72,6 +72,8 @@ AutoCheck::AutoCheck(QObject* parent) : QObject(parent), m_connection(this)
     connect(&m_schedule, &CheckSchedule::due, this, &AutoCheck::due);
     m_busyRetry.setSingleShot(true);
     connect(&m_busyRetry, &QTimer::timeout, this, &AutoCheck::due);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &AutoCheck::deadlinePassed);
 
     // Where the platform tells when the network comes back, the check that
     // is due (or the one that failed for want of it) runs at once.
@@ -121,7 +123,7 @@ void AutoCheck::abort()
         return;
     ++m_generation;
     m_connection.end();
-    m_dialogue = CheckDialogue();
+    released();
     Module1::Log(QStringLiteral("The automatic check gave way to a session started from the "
                                 "menu."));
     m_schedule.checkEnded();
@@ -181,6 +183,28 @@ void AutoCheck::begin()
     m_connection.open(*address,
                       tls ? MailConnection::Security::Tls : MailConnection::Security::Plain);
     m_connection.startTimer(m_idleTimeoutMs);
+    m_deadline.start(m_deadlineMs);
+}
+
+void AutoCheck::deadlinePassed()
+{
+    if (!m_dialogue.running())
+        return;
+    m_connection.end();
+    runActions(m_dialogue.connectionFailed(
+        QStringLiteral("the check took longer than %1 seconds and was ended.")
+            .arg(m_deadlineMs / 1000.0)));
+}
+
+void AutoCheck::released()
+{
+    // What the check held goes when it ends: its buffers, the listing and
+    // the ids it compared with.
+    m_deadline.stop();
+    m_dialogue = CheckDialogue();
+    m_seenAtStart.reset();
+    m_storedIndices = {};
+    m_senders = {};
 }
 
 void AutoCheck::dataArrived()
@@ -258,6 +282,7 @@ void AutoCheck::finish()
     } else {
         setToolTip(QStringLiteral("no new mail"));
     }
+    released();
     m_schedule.checkEnded();
     emit checkEnded();
     // A check that runs for weeks gives back what each check freed, once the
@@ -270,6 +295,7 @@ void AutoCheck::failed(const QByteArray& reason)
     ++m_generation;
     const CheckDialogue::Outcome outcome = m_dialogue.outcome();
     const QString why = Pop3Session::decode(reason).trimmed();
+    released();
     if (outcome == CheckDialogue::Outcome::LoginRefused) {
         // Trying again on a schedule could get the account locked.
         m_paused = true;
@@ -292,8 +318,10 @@ void AutoCheck::failed(const QByteArray& reason)
         setToolTip(QStringLiteral("check failed: ") + why);
         m_schedule.checkEnded();
     }
-    m_dialogue = CheckDialogue();
     emit checkEnded();
+    // A failed check may have held as much as a good one (a listing up to
+    // its bound, say): that goes back too.
+    QTimer::singleShot(0, this, &Memory::releaseFreed);
 }
 
 void AutoCheck::announce()
