@@ -45,6 +45,22 @@ qint64 listedSize(const QByteArray& line)
 
 } // namespace
 
+bool CheckDialogue::refusesAccount(QByteArrayView reply)
+{
+    // "-ERR [SYS/TEMP] ..." (RFC 2449, 3206): the code's first level says
+    // what kind of refusal it is.
+    QByteArrayView rest = reply;
+    if (rest.startsWith("-ERR"))
+        rest = rest.sliced(4);
+    rest = rest.trimmed();
+    if (!rest.startsWith('['))
+        return true;
+    qsizetype end = 1;
+    while (end < rest.size() && rest[end] != ']' && rest[end] != '/')
+        ++end;
+    return rest.sliced(1, end - 1).compare("AUTH", Qt::CaseInsensitive) == 0;
+}
+
 void CheckDialogue::start(const QString& user, const QString& password,
                           std::optional<QSet<QByteArray>> seen)
 {
@@ -231,7 +247,7 @@ Pop3Actions CheckDialogue::handleLine(const QByteArray& line)
     case Step::User:
     case Step::Pass:
         if (!ok)
-            return fail(line, Outcome::LoginRefused);
+            return fail(line, refusesAccount(line) ? Outcome::LoginRefused : Outcome::Failed);
         if (m_step == Step::User) {
             send(out, "PASS " + m_password.toUtf8(), QStringLiteral("PASS ****"));
             m_step = Step::Pass;

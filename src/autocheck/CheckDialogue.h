@@ -27,7 +27,7 @@ public:
         Running,
         Done,         // every wanted message is in; QUIT went out
         Failed,       // refused reply, broken data, lost connection, a bound passed
-        LoginRefused, // -ERR to USER or PASS: do not try again on your own
+        LoginRefused, // USER or PASS refused for the account: do not try again on your own
         NoIds,        // neither UIDL nor TOP: new mail cannot be told
     };
 
@@ -57,6 +57,11 @@ public:
     const NewMail::Choice& choice() const { return m_choice; }
     bool usedDigests() const { return m_digests; }
     int messageCount() const { return m_count; }
+
+    // Whether a refusal of USER or PASS is about the account. "-ERR [IN-USE]"
+    // (another client holds the mailbox) and "-ERR [SYS/TEMP]" are passing
+    // states: only "[AUTH]", or a refusal without a response code, is.
+    static bool refusesAccount(QByteArrayView reply);
 
 private:
     enum class Step {

@@ -98,6 +98,7 @@ private slots:
     void listingBounds();
     void digestsOfTheNewest();
     void serverWithoutIds();
+    void refusalsAtLogin();
     void seenIdFile();
 };
 
@@ -150,6 +151,19 @@ void TestCheckDialogue::transcript_data()
         << QList<int>{} << Outcome::NoIds << QSet<QByteArray>{};
     QTest::newRow("password refused")
         << Seen(ids({"a"})) << QByteArray("+OK hi\r\n+OK\r\n-ERR [AUTH] no\r\n")
+        << QByteArray("USER ann\r\nPASS pw\r\n") << QList<int>{} << Outcome::LoginRefused
+        << QSet<QByteArray>{};
+    // Another client holds the mailbox, or the server is busy: the next
+    // check tries again. Only a refusal of the account pauses checking.
+    QTest::newRow("IN-USE at PASS")
+        << Seen(ids({"a"})) << QByteArray("+OK hi\r\n+OK\r\n-ERR [IN-USE] locked\r\n")
+        << QByteArray("USER ann\r\nPASS pw\r\n") << QList<int>{} << Outcome::Failed
+        << QSet<QByteArray>{};
+    QTest::newRow("SYS/TEMP at USER")
+        << Seen(ids({"a"})) << QByteArray("+OK hi\r\n-ERR [sys/temp] later\r\n")
+        << QByteArray("USER ann\r\n") << QList<int>{} << Outcome::Failed << QSet<QByteArray>{};
+    QTest::newRow("refused without a code")
+        << Seen(ids({"a"})) << QByteArray("+OK hi\r\n+OK\r\n-ERR wrong\r\n")
         << QByteArray("USER ann\r\nPASS pw\r\n") << QList<int>{} << Outcome::LoginRefused
         << QSet<QByteArray>{};
     QTest::newRow("RETR refused") << Seen(ids({"a"}))
@@ -329,6 +343,59 @@ void TestCheckDialogue::serverWithoutIds()
     check.schedule().bringForward(0);
     QTest::qWait(300);
     QCOMPARE(server.connectionCount(), 1);
+}
+
+namespace
+{
+class Recorder : public NewMailNotifier
+{
+public:
+    void notify(const Notice& notice) override { notices << notice; }
+    QList<Notice> notices;
+};
+} // namespace
+
+void TestCheckDialogue::refusalsAtLogin()
+{
+    // "[IN-USE]" (another client holds the mailbox) and "[SYS/TEMP]" fail
+    // the check quietly, and the next one runs; "[AUTH]" pauses checking
+    // with one notice.
+    QTemporaryDir dir;
+    ScriptedServer server;
+    Recorder notices;
+    AutoCheck check;
+    check.setStore(SeenIdStore(dir.path()));
+    check.setNotifier(&notices);
+    check.setFirstCheckDelay(0);
+    QSignalSpy ended(&check, &AutoCheck::checkEnded);
+    const QList<QByteArray> refusals = {
+        "-ERR [IN-USE] Mailbox locked by another client\r\n", "-ERR [SYS/TEMP] Try again later\r\n",
+        "-ERR [AUTH] <a href=\"http://x.example/\">renew</a> " + QByteArray(5000, 'z') + "\r\n"};
+    for (int i = 0; i < refusals.size(); ++i) {
+        server.reset();
+        server.send("+OK hi\r\n").expectLine("USER ann").send("+OK\r\n").expectLine("PASS pw");
+        server.send(refusals[i]);
+        if (i == 0)
+            check.configure(QStringLiteral("127.0.0.1:%1").arg(server.port()),
+                            QStringLiteral("ann"), QStringLiteral("pw"), 600);
+        else
+            check.schedule().bringForward(0);
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(server.mismatches(), QStringList());
+        const bool temporary = i < 2;
+        QCOMPARE(check.paused(), !temporary);
+        if (temporary) {
+            QVERIFY2(check.toolTip().contains(QStringLiteral("check failed: -ERR [")),
+                     qPrintable(check.toolTip()));
+            QVERIFY(notices.notices.isEmpty());
+            // The next check is an interval away.
+            const qint64 wait = check.schedule().dueAt() - QDateTime::currentMSecsSinceEpoch();
+            QVERIFY2(wait > 590000 && wait <= 600000, qPrintable(QString::number(wait)));
+        }
+    }
+    QCOMPARE(notices.notices.size(), 1);
+    const QString body = notices.notices.first().body;
+    QVERIFY2(body.contains(QStringLiteral("refused the user name or password")), qPrintable(body));
 }
 
 void TestCheckDialogue::seenIdFile()
