@@ -98,6 +98,23 @@ QString AutoCheck::noticeBody(const QStringList& lines, int total)
     return shown.join(QLatin1Char('\n'));
 }
 
+QString AutoCheck::quotedReply(const QString& text)
+{
+    QString line = text;
+    for (QChar& c : line) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    line = line.simplified();
+    if (line.size() <= QuotedReplyLength)
+        return line;
+    qsizetype cut = QuotedReplyLength;
+    if (line.at(cut - 1).isHighSurrogate())
+        --cut; // never half a character
+    return line.left(cut) + QChar(0x2026);
+}
+
 void AutoCheck::configure(const QString& server, const QString& user, const QString& password,
                           int seconds)
 {
@@ -302,11 +319,13 @@ void AutoCheck::failed(const QByteArray& reason)
         m_schedule.stop();
         setToolTip(QStringLiteral("password refused, checks paused"));
         if (m_notifier) {
+            // The server's words are quoted short: a hostile server must not
+            // fill a genuine warning with a message of its own.
             m_notifier->notify({QStringLiteral("Quillbeacon: the password was refused"),
                                 QStringLiteral("The server refused the user name or password "
-                                               "(%1). Automatic checks are paused: correct them "
-                                               "in Options and press OK.")
-                                    .arg(why),
+                                               "and said: \"%1\". Automatic checks are paused: "
+                                               "correct them in Options and press OK.")
+                                    .arg(quotedReply(why)),
                                 QStringLiteral("network.error"), false});
         }
     } else if (outcome == CheckDialogue::Outcome::NoIds) {

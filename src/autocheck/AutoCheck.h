@@ -33,6 +33,8 @@ public:
     // meets.
     static constexpr int CheckDeadlineMs = 120000;
     static constexpr int NoticeLines = 5;
+    // The notice about a refused password quotes this much of the server.
+    static constexpr int QuotedReplyLength = 200;
 
     explicit AutoCheck(QObject* parent = nullptr);
 
@@ -65,6 +67,9 @@ public:
     static QString countText(int n);
     // "Name — Subject" lines, at most NoticeLines, then "and N more".
     static QString noticeBody(const QStringList& lines, int total);
+    // A server's text as the refused-password notice quotes it: on one
+    // line, at most QuotedReplyLength characters of it, "…" where cut.
+    static QString quotedReply(const QString& text);
 
 signals:
     // New messages, stored at indices 0 upward: the list starts afresh with

@@ -359,7 +359,7 @@ void TestCheckDialogue::refusalsAtLogin()
 {
     // "[IN-USE]" (another client holds the mailbox) and "[SYS/TEMP]" fail
     // the check quietly, and the next one runs; "[AUTH]" pauses checking
-    // with one notice.
+    // with one notice, which quotes at most 200 characters of the server.
     QTemporaryDir dir;
     ScriptedServer server;
     Recorder notices;
@@ -396,6 +396,9 @@ void TestCheckDialogue::refusalsAtLogin()
     QCOMPARE(notices.notices.size(), 1);
     const QString body = notices.notices.first().body;
     QVERIFY2(body.contains(QStringLiteral("refused the user name or password")), qPrintable(body));
+    QVERIFY2(body.count(QLatin1Char('z')) + body.count(QStringLiteral("renew")) < 200,
+             qPrintable(body));
+    QVERIFY(body.contains(QStringLiteral("[AUTH] <a href=")));
 }
 
 void TestCheckDialogue::seenIdFile()
