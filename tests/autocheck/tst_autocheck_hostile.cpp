@@ -4,9 +4,9 @@
 // every TOP at once, messages of 250 MB, a status line that understates or
 // overstates its message, and one that answers each command just before the
 // idle time-out. Each check ends by its own bound (or, for the last, by the
-// check's deadline), the process stays under 300 MB resident at its peak,
-// the id file stays under 8 MiB, and a check that fails leaves the file as
-// it was.
+// check's deadline), the process stays under 300 MB resident at its peak
+// (outside AddressSanitizer), the id file stays under 8 MiB, and a check
+// that fails leaves the file as it was.
 
 #include "autocheck/AutoCheck.h"
 #include "autocheck/SeenIdStore.h"
@@ -239,7 +239,11 @@ void TestAutoCheckHostile::boundedAgainstHostileServers()
     qInfo("%s: the check took %lld ms; resident %lld KiB at the peak, %lld KiB after",
           QTest::currentDataTag(), ms, peak, statusKiB("VmRSS"));
 
+#if !defined(__SANITIZE_ADDRESS__)
+    // (AddressSanitizer keeps what was freed in quarantine, by design: there
+    // the figure is its own, not the program's.)
     QVERIFY2(peak > 0 && peak < MaxResidentKiB, qPrintable(QString::number(peak)));
+#endif
     QVERIFY2(ms < deadline + 5000, qPrintable(QString::number(ms))); // a bound, not a timing
     QVERIFY(!check.checkRunning());
     QVERIFY(!check.paused());
