@@ -72,6 +72,8 @@ AutoCheck::AutoCheck(QObject* parent) : QObject(parent), m_connection(this)
     connect(&m_schedule, &CheckSchedule::due, this, &AutoCheck::due);
     m_busyRetry.setSingleShot(true);
     connect(&m_busyRetry, &QTimer::timeout, this, &AutoCheck::due);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &AutoCheck::deadlinePassed);
 
     // Where the platform tells when the network comes back, the check that
     // is due (or the one that failed for want of it) runs at once.
@@ -94,6 +96,23 @@ QString AutoCheck::noticeBody(const QStringList& lines, int total)
     if (more > 0)
         shown << QStringLiteral("and %1 more").arg(more);
     return shown.join(QLatin1Char('\n'));
+}
+
+QString AutoCheck::quotedReply(const QString& text)
+{
+    QString line = text;
+    for (QChar& c : line) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    line = line.simplified();
+    if (line.size() <= QuotedReplyLength)
+        return line;
+    qsizetype cut = QuotedReplyLength;
+    if (line.at(cut - 1).isHighSurrogate())
+        --cut; // never half a character
+    return line.left(cut) + QChar(0x2026);
 }
 
 void AutoCheck::configure(const QString& server, const QString& user, const QString& password,
@@ -121,7 +140,7 @@ void AutoCheck::abort()
         return;
     ++m_generation;
     m_connection.end();
-    m_dialogue = CheckDialogue();
+    released();
     Module1::Log(QStringLiteral("The automatic check gave way to a session started from the "
                                 "menu."));
     m_schedule.checkEnded();
@@ -181,6 +200,28 @@ void AutoCheck::begin()
     m_connection.open(*address,
                       tls ? MailConnection::Security::Tls : MailConnection::Security::Plain);
     m_connection.startTimer(m_idleTimeoutMs);
+    m_deadline.start(m_deadlineMs);
+}
+
+void AutoCheck::deadlinePassed()
+{
+    if (!m_dialogue.running())
+        return;
+    m_connection.end();
+    runActions(m_dialogue.connectionFailed(
+        QStringLiteral("the check took longer than %1 seconds and was ended.")
+            .arg(m_deadlineMs / 1000.0)));
+}
+
+void AutoCheck::released()
+{
+    // What the check held goes when it ends: its buffers, the listing and
+    // the ids it compared with.
+    m_deadline.stop();
+    m_dialogue = CheckDialogue();
+    m_seenAtStart.reset();
+    m_storedIndices = {};
+    m_senders = {};
 }
 
 void AutoCheck::dataArrived()
@@ -258,6 +299,7 @@ void AutoCheck::finish()
     } else {
         setToolTip(QStringLiteral("no new mail"));
     }
+    released();
     m_schedule.checkEnded();
     emit checkEnded();
     // A check that runs for weeks gives back what each check freed, once the
@@ -270,17 +312,20 @@ void AutoCheck::failed(const QByteArray& reason)
     ++m_generation;
     const CheckDialogue::Outcome outcome = m_dialogue.outcome();
     const QString why = Pop3Session::decode(reason).trimmed();
+    released();
     if (outcome == CheckDialogue::Outcome::LoginRefused) {
         // Trying again on a schedule could get the account locked.
         m_paused = true;
         m_schedule.stop();
         setToolTip(QStringLiteral("password refused, checks paused"));
         if (m_notifier) {
+            // The server's words are quoted short: a hostile server must not
+            // fill a genuine warning with a message of its own.
             m_notifier->notify({QStringLiteral("Quillbeacon: the password was refused"),
                                 QStringLiteral("The server refused the user name or password "
-                                               "(%1). Automatic checks are paused: correct them "
-                                               "in Options and press OK.")
-                                    .arg(why),
+                                               "and said: \"%1\". Automatic checks are paused: "
+                                               "correct them in Options and press OK.")
+                                    .arg(quotedReply(why)),
                                 QStringLiteral("network.error"), false});
         }
     } else if (outcome == CheckDialogue::Outcome::NoIds) {
@@ -292,8 +337,10 @@ void AutoCheck::failed(const QByteArray& reason)
         setToolTip(QStringLiteral("check failed: ") + why);
         m_schedule.checkEnded();
     }
-    m_dialogue = CheckDialogue();
     emit checkEnded();
+    // A failed check may have held as much as a good one (a listing up to
+    // its bound, say): that goes back too.
+    QTimer::singleShot(0, this, &Memory::releaseFreed);
 }
 
 void AutoCheck::announce()

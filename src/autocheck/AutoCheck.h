@@ -28,7 +28,13 @@ public:
     // often.
     static constexpr int BusyRetryMs = 1000;
     static constexpr int IdleTimeoutMs = 60000;
+    // A check ends within this, whatever the server does: beside the idle
+    // time-out, which a server that answers each command just in time never
+    // meets.
+    static constexpr int CheckDeadlineMs = 120000;
     static constexpr int NoticeLines = 5;
+    // The notice about a refused password quotes this much of the server.
+    static constexpr int QuotedReplyLength = 200;
 
     explicit AutoCheck(QObject* parent = nullptr);
 
@@ -37,6 +43,7 @@ public:
     void setBusy(std::function<bool()> busy) { m_busy = std::move(busy); }
     void setStore(const SeenIdStore& store) { m_store = store; }
     void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
+    void setCheckDeadline(int ms) { m_deadlineMs = ms; }
     void setFirstCheckDelay(int ms) { m_firstCheckMs = ms; }
 
     // Turns checking on (seconds > 0 and a server set) or off. Also ends a
@@ -60,6 +67,9 @@ public:
     static QString countText(int n);
     // "Name — Subject" lines, at most NoticeLines, then "and N more".
     static QString noticeBody(const QStringList& lines, int total);
+    // A server's text as the refused-password notice quotes it: on one
+    // line, at most QuotedReplyLength characters of it, "…" where cut.
+    static QString quotedReply(const QString& text);
 
 signals:
     // New messages, stored at indices 0 upward: the list starts afresh with
@@ -80,6 +90,8 @@ private:
     void announce();
     void setToolTip(const QString& state);
     void networkChanged();
+    void deadlinePassed();
+    void released();
 
     MailConnection m_connection;
     CheckDialogue m_dialogue;
@@ -88,11 +100,13 @@ private:
     QPointer<NewMailNotifier> m_notifier;
     std::function<bool()> m_busy;
     QTimer m_busyRetry;
+    QTimer m_deadline;
     QString m_server;
     QString m_user;
     QString m_password;
     int m_idleTimeoutMs = IdleTimeoutMs;
     int m_firstCheckMs = FirstCheckMs;
+    int m_deadlineMs = CheckDeadlineMs;
     bool m_paused = false;
     bool m_lastFailed = false;
     bool m_firstCheck = false;

@@ -1,5 +1,7 @@
 #include "autocheck/SeenIdStore.h"
 
+#include "autocheck/NewMail.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -39,8 +41,10 @@ std::optional<QSet<QByteArray>> SeenIdStore::load(const QString& server, const Q
     QFile file(fileName(server, user));
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray text = file.readAll();
-    if (!text.startsWith(Header) || !text.endsWith(QByteArray("\n") + Trailer))
+    // Never more than the bound is read, whatever the file has become.
+    const QByteArray text = file.read(MaxFileBytes);
+    if (text.size() >= MaxFileBytes || !text.startsWith(Header) ||
+        !text.endsWith(QByteArray("\n") + Trailer))
         return std::nullopt;
     QSet<QByteArray> ids;
     const qsizetype headerSize = qsizetype(sizeof Header) - 1;
@@ -48,8 +52,11 @@ std::optional<QSet<QByteArray>> SeenIdStore::load(const QString& server, const Q
     const QList<QByteArray> lines =
         text.mid(headerSize, text.size() - headerSize - trailerSize).split('\n');
     for (const QByteArray& line : lines) {
-        if (!line.isEmpty())
-            ids.insert(line);
+        if (line.isEmpty())
+            continue;
+        if (!NewMail::isValidId(line))
+            return std::nullopt;
+        ids.insert(line);
     }
     return ids;
 }
@@ -57,13 +64,6 @@ std::optional<QSet<QByteArray>> SeenIdStore::load(const QString& server, const Q
 bool SeenIdStore::save(const QString& server, const QString& user,
                        const QSet<QByteArray>& ids) const
 {
-    if (!QDir().mkpath(m_folder))
-        return false;
-    QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QSaveFile file(fileName(server, user));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QList<QByteArray> sorted(ids.cbegin(), ids.cend());
     std::sort(sorted.begin(), sorted.end());
     QByteArray text = Header;
@@ -71,6 +71,15 @@ bool SeenIdStore::save(const QString& server, const QString& user,
         text += id + '\n';
     text += '\n';
     text += Trailer;
+    if (text.size() >= MaxFileBytes)
+        return false;
+    if (!QDir().mkpath(m_folder))
+        return false;
+    QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QSaveFile file(fileName(server, user));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     file.write(text);
     return file.commit();
 }

@@ -351,23 +351,33 @@ Pop3Actions Pop3Session::afterStat(const QByteArray& reply)
     return out;
 }
 
+qsizetype Pop3Session::announcedOctets(QByteArrayView statusLine)
+{
+    if (!statusLine.startsWith("+OK "))
+        return -1;
+    qsizetype i = 4;
+    qsizetype octets = 0;
+    while (i < statusLine.size() && statusLine[i] >= '0' && statusLine[i] <= '9' &&
+           octets < MaxMessageBytes) {
+        octets = octets * 10 + (statusLine[i] - '0');
+        ++i;
+    }
+    return i == 4 ? -1 : octets;
+}
+
+qsizetype Pop3Session::messageLimit(qsizetype statusLength, qsizetype octets)
+{
+    if (octets < 0)
+        return MaxMessageBytes;
+    return qMin(MaxMessageBytes, statusLength + 2 * octets + MessageSlack);
+}
+
 void Pop3Session::prepareForMessage(qsizetype lineEnd)
 {
     // "+OK 1048576 octets": room for the whole reply at once, and a limit
     // past which it is no message.
-    m_messageLimit = MaxMessageBytes;
-    const QByteArray& buffer = *m_message;
-    if (!buffer.startsWith("+OK "))
-        return;
-    qsizetype i = 4;
-    qsizetype octets = 0;
-    while (i < lineEnd && buffer[i] >= '0' && buffer[i] <= '9' && octets < MaxMessageBytes) {
-        octets = octets * 10 + (buffer[i] - '0');
-        ++i;
-    }
-    if (i == 4)
-        return;
-    m_messageLimit = qMin(MaxMessageBytes, lineEnd + 1 + 2 * octets + MessageSlack);
+    const qsizetype octets = announcedOctets(QByteArrayView(*m_message).first(lineEnd));
+    m_messageLimit = messageLimit(lineEnd + 1, octets);
     const qsizetype wanted = lineEnd + 1 + octets + octets / 32 + 64; // dots may be doubled
     if (octets > 0)
         m_message->reserve(qMin(wanted, MaxReservation));

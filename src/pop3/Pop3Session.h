@@ -46,6 +46,16 @@ public:
     static constexpr qsizetype MaxMessageBytes = qsizetype(256) * 1024 * 1024;
     static constexpr qsizetype MessageSlack = 1024 * 1024;
 
+    // The octets a RETR status line announces ("+OK 1048576 octets"), -1
+    // where it announces none. A figure past MaxMessageBytes comes back as
+    // some value past it, never overflowed.
+    static qsizetype announcedOctets(QByteArrayView statusLine);
+    // How far a RETR reply may grow without its terminator: its status line
+    // (`statusLength` bytes with the LF), twice the announced size and
+    // MessageSlack, MaxMessageBytes at most; MaxMessageBytes where nothing
+    // is announced (`octets` -1).
+    static qsizetype messageLimit(qsizetype statusLength, qsizetype octets);
+
     // Why this account cannot be used on the wire, or empty: a CR or LF in
     // a value would end the command early and send the rest as another.
     static QString accountProblem(const QString& user, const QString& password);

@@ -5,16 +5,22 @@
 // another client expunges one or after a restart; a stopped server fails
 // one check without a word and the next one works; a refused password
 // gives one notice and no more logins until the setting is applied again.
+// Then what a stranger wrote stays text: where the service renders markup,
+// the body carries "&", "<" and ">" as entities, where it does not (another
+// service took over) as they are, and a hostile server's refusal is quoted
+// short.
 
 #include "autocheck/AutoCheck.h"
 #include "autocheck/SeenIdStore.h"
 #include "pop3/MessageStore.h"
 #include "support/Mailhost.h"
+#include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
 #include "tray/DesktopNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -32,15 +38,20 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void announcesEachNewMessageOnce();
+    void noticesCarryNoMarkup();
 
 private:
     QString busMissing();
+    QString startMock(const QString& capabilities);
+    void stopMock();
     QStringList notifyCalls() const;
     bool runCheck(AutoCheck& check);
 
     QTemporaryDir m_dir;
     QProcess m_bus;
     QProcess m_mock;
+    QString m_log; // the running mock's
+    int m_mocks = 0;
 };
 
 void TestAutoCheckLive::initTestCase()
@@ -50,7 +61,8 @@ void TestAutoCheckLive::initTestCase()
 
 void TestAutoCheckLive::cleanupTestCase()
 {
-    for (QProcess* p : {&m_mock, &m_bus}) {
+    stopMock();
+    for (QProcess* p : {&m_bus}) {
         if (p->state() != QProcess::NotRunning) {
             p->terminate();
             if (!p->waitForFinished(3000))
@@ -69,6 +81,8 @@ QString TestAutoCheckLive::busMissing()
                 {QStringLiteral("-c"), QStringLiteral("import dbusmock")});
     if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
         return QStringLiteral("python3-dbusmock is not installed");
+    if (m_bus.state() != QProcess::NotRunning)
+        return startMock(QStringLiteral("body body-markup actions"));
     // A bus of our own: the notifier connects to the session bus named here.
     m_bus.start(QStringLiteral("dbus-daemon"),
                 {QStringLiteral("--session"), QStringLiteral("--nofork"),
@@ -77,14 +91,21 @@ QString TestAutoCheckLive::busMissing()
         return QStringLiteral("dbus-daemon did not start");
     const QByteArray address = m_bus.readLine().trimmed();
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(address));
-    m_mock.setProcessEnvironment(env);
+    return startMock(QStringLiteral("body body-markup actions"));
+}
+
+QString TestAutoCheckLive::startMock(const QString& capabilities)
+{
+    stopMock();
+    // Each mock logs to a file of its own.
+    m_log = m_dir.filePath(QStringLiteral("notify%1.log").arg(++m_mocks));
+    m_mock.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_mock.start(QStringLiteral("/usr/bin/python3"),
                  {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                  QStringLiteral("notification_daemon"), QStringLiteral("-l"),
-                  m_dir.filePath(QStringLiteral("notify.log"))});
+                  QStringLiteral("notification_daemon"), QStringLiteral("--parameters"),
+                  QStringLiteral("{\"capabilities\": \"%1\"}").arg(capabilities),
+                  QStringLiteral("-l"), m_log});
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
     if (!bus)
         return QStringLiteral("the private session bus cannot be reached");
@@ -96,9 +117,33 @@ QString TestAutoCheckLive::busMissing()
     return QStringLiteral("the notification mock did not come up");
 }
 
+void TestAutoCheckLive::stopMock()
+{
+    if (m_mock.state() == QProcess::NotRunning)
+        return;
+    // The mock answers in order: once it has answered this, every notice
+    // sent before has its answer, and none fails for the mock's going.
+    QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetServerInformation")));
+    QTest::qWait(50);
+    m_mock.terminate();
+    if (!m_mock.waitForFinished(3000))
+        m_mock.kill();
+    m_mock.waitForFinished(3000);
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    for (int i = 0; bus && i < 100; ++i) {
+        if (!bus->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")))
+            break;
+        QTest::qWait(50);
+    }
+    QTest::qWait(100); // the notifier hears of it
+}
+
 QStringList TestAutoCheckLive::notifyCalls() const
 {
-    QFile log(m_dir.filePath(QStringLiteral("notify.log")));
+    QFile log(m_log);
     QStringList calls;
     if (log.open(QIODevice::ReadOnly)) {
         // One call per record; a body's line breaks continue its record.
@@ -233,6 +278,89 @@ void TestAutoCheckLive::announcesEachNewMessageOnce()
     QCOMPARE(Mailhost::logins(), logins);
     QCOMPARE(notifyCalls().size(), 3);
     QCOMPARE(fallbacks, 0);
+}
+
+void TestAutoCheckLive::noticesCarryNoMarkup()
+{
+    QB_REQUIRE_OR_SKIP(Mailhost::missing());
+    QB_REQUIRE_OR_SKIP(busMissing());
+    QVERIFY(Mailhost::clear());
+    QVERIFY(Mailhost::seed(1, 500));
+    QStringList fallbacks;
+    DesktopNotifier notifier([&](const QString& title, const QString& text) {
+        fallbacks << title + QLatin1Char('|') + text;
+        return true;
+    });
+    AutoCheck check;
+    check.setStore(SeenIdStore(m_dir.filePath(QStringLiteral("ids-markup"))));
+    check.setNotifier(&notifier);
+    check.setFirstCheckDelay(0);
+    QSignalSpy first(&check, &AutoCheck::checkEnded);
+    check.configure(QString::fromLatin1(Mailhost::Host), QString::fromLatin1(Mailhost::User),
+                    QString::fromLatin1(Mailhost::Password), 30);
+    QVERIFY(first.wait(30000));
+    const QByteArray hostile = "From: Tom & Jerry <tom@example.test>\nSubject: <img src=/dev/zero> "
+                               "<b>x</b>\n\nhi\n";
+
+    // A service that renders markup: entities, never a tag.
+    QVERIFY(Mailhost::add({hostile}));
+    QVERIFY(runCheck(check));
+    QStringList calls = notifyCalls();
+    QCOMPARE(calls.size(), 1);
+    QVERIFY2(calls[0].contains(QStringLiteral("\"1 new message\" \"Tom &amp; Jerry \u2014 "
+                                              "&lt;img src=/dev/zero&gt; &lt;b&gt;x&lt;/b&gt;\"")),
+             qUtf8Printable(calls[0]));
+    QVERIFY(!calls[0].contains(QStringLiteral("<img")) &&
+            !calls[0].contains(QStringLiteral("<b>")));
+
+    // A hostile server's refusal: the warning is ours, its words quoted
+    // short and escaped.
+    ScriptedServer server;
+    server.send("+OK hi\r\n").expectLine("USER ann").send("+OK\r\n").expectLine("PASS pw");
+    server.send("-ERR [AUTH] <a href=\"http://evil.example/\">Renew your account</a> " +
+                QByteArray(5000, 'z') + "\r\n");
+    AutoCheck refused;
+    refused.setStore(SeenIdStore(m_dir.filePath(QStringLiteral("ids-refused"))));
+    refused.setNotifier(&notifier);
+    refused.setFirstCheckDelay(0);
+    QSignalSpy ended(&refused, &AutoCheck::checkEnded);
+    refused.configure(QStringLiteral("127.0.0.1:%1").arg(server.port()), QStringLiteral("ann"),
+                      QStringLiteral("pw"), 30);
+    QVERIFY(ended.wait(10000));
+    QVERIFY(refused.paused());
+    QTRY_COMPARE(notifyCalls().size(), 2);
+    const QString notice = notifyCalls()[1];
+    QVERIFY2(notice.contains(QStringLiteral("password was refused")) &&
+                 notice.contains(QStringLiteral("&lt;a href=\"http://evil.example/\"&gt;")) &&
+                 !notice.contains(QStringLiteral("<a ")),
+             qUtf8Printable(notice));
+    const qsizetype quoteStart = notice.indexOf(QStringLiteral("said: \"")) + 7;
+    const qsizetype quoteEnd = notice.indexOf(QStringLiteral("\". Automatic"));
+    QString quoted = notice.mid(quoteStart, quoteEnd - quoteStart);
+    quoted.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+        .replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    QVERIFY2(quoteStart > 7 && quoteEnd > quoteStart && quoted.size() <= 201,
+             qUtf8Printable(quoted));
+
+    // Another service takes over, one that shows the body as it is: the
+    // notifier asks again and sends the text unchanged.
+    QB_REQUIRE_OR_SKIP(startMock(QStringLiteral("body actions")));
+    QVERIFY(Mailhost::add({hostile}));
+    QVERIFY(runCheck(check));
+    calls = notifyCalls();
+    QCOMPARE(calls.size(), 1);
+    QVERIFY2(
+        calls[0].contains(QStringLiteral("\"Tom & Jerry \u2014 <img src=/dev/zero> <b>x</b>\"")),
+        qUtf8Printable(calls[0]));
+
+    // No service at all: the tray's balloon, which shows plain text, gets
+    // the text unchanged.
+    stopMock();
+    QVERIFY2(fallbacks.isEmpty(), qUtf8Printable(fallbacks.join(QLatin1Char('\n'))));
+    notifier.notify(
+        {QStringLiteral("Quillbeacon"), QStringLiteral("<b>Tom</b> & Jerry"), QString(), false});
+    QTRY_COMPARE(fallbacks, QStringList{QStringLiteral("Quillbeacon|<b>Tom</b> & Jerry")});
+    QB_REQUIRE_OR_SKIP(startMock(QStringLiteral("body body-markup actions")));
 }
 
 QTEST_MAIN(TestAutoCheckLive)

@@ -68,6 +68,12 @@ QByteArray digest(int n)
     return QCryptographicHash::hash(header(n), QCryptographicHash::Sha256).toHex();
 }
 
+// The reply to "LIST n".
+QByteArray listed(int n, qint64 size = 40)
+{
+    return "+OK " + QByteArray::number(n) + " " + QByteArray::number(size) + "\r\n";
+}
+
 const QByteArray Login = "+OK hi\r\n+OK\r\n+OK\r\n";
 const QByteArray LoginSent = "USER ann\r\nPASS pw\r\nSTAT\r\n";
 
@@ -89,7 +95,10 @@ private slots:
     void transcript_data();
     void transcript();
     void manyNew();
+    void listingBounds();
+    void digestsOfTheNewest();
     void serverWithoutIds();
+    void refusalsAtLogin();
     void seenIdFile();
 };
 
@@ -98,7 +107,8 @@ void TestCheckDialogue::transcript_data()
     QTest::addColumn<Seen>("seen");
     QTest::addColumn<QByteArray>("server");
     QTest::addColumn<QByteArray>("client");
-    QTest::addColumn<QList<int>>("storedSubjects"); // n of "Subject: Mn", in order
+    // n of "Subject: Mn", in order; -n where only its header was fetched
+    QTest::addColumn<QList<int>>("storedSubjects");
     QTest::addColumn<Outcome>("outcome");
     QTest::addColumn<QSet<QByteArray>>("onServer");
 
@@ -110,8 +120,8 @@ void TestCheckDialogue::transcript_data()
     // only "c" is new, fetched by its new number.
     QTest::newRow("deleted and renumbered")
         << Seen(ids({"a", "b"}))
-        << Login + "+OK 2 99\r\n+OK\r\n1 b\r\n2 c\r\n.\r\n" + message(3) + "+OK bye\r\n"
-        << LoginSent + "UIDL\r\nRETR 2\r\nQUIT\r\n"
+        << Login + "+OK 2 99\r\n+OK\r\n1 b\r\n2 c\r\n.\r\n" + listed(2) + message(3) + "+OK bye\r\n"
+        << LoginSent + "UIDL\r\nLIST 2\r\nRETR 2\r\nQUIT\r\n"
         << QList<int>{3} << Outcome::Done << ids({"b", "c"});
     QTest::newRow("nothing new") << Seen(ids({"a"}))
                                  << Login + "+OK 1 9\r\n+OK\r\n1 a\r\n.\r\n+OK\r\n"
@@ -126,14 +136,14 @@ void TestCheckDialogue::transcript_data()
     QTest::newRow("broken listing")
         << Seen(ids({"a"}))
         << Login + "+OK 3 9\r\n+OK\r\n0 z\r\n9 y\r\n1 a\r\n1 x\r\n2 n\r\n3 n\r\nfoo\r\n.\r\n" +
-               message(3) + "+OK\r\n"
-        << LoginSent + "UIDL\r\nRETR 3\r\nQUIT\r\n"
+               listed(3) + message(3) + "+OK\r\n"
+        << LoginSent + "UIDL\r\nLIST 3\r\nRETR 3\r\nQUIT\r\n"
         << QList<int>{3} << Outcome::Done << ids({"a", "n"});
     QTest::newRow("no UIDL: header digests")
         << Seen(QSet<QByteArray>{digest(1)})
         << Login + "+OK 2 9\r\n-ERR no\r\n+OK\r\n" + header(1) + ".\r\n+OK\r\n" + header(2) +
-               ".\r\n" + message(2) + "+OK\r\n"
-        << LoginSent + "UIDL\r\nTOP 1 0\r\nTOP 2 0\r\nRETR 2\r\nQUIT\r\n"
+               ".\r\n" + listed(2) + message(2) + "+OK\r\n"
+        << LoginSent + "UIDL\r\nTOP 1 0\r\nTOP 2 0\r\nLIST 2\r\nRETR 2\r\nQUIT\r\n"
         << QList<int>{2} << Outcome::Done << QSet<QByteArray>{digest(1), digest(2)};
     QTest::newRow("neither UIDL nor TOP")
         << Seen(ids({"a"})) << Login + "+OK 2 9\r\n-ERR no\r\n-ERR no\r\n"
@@ -144,9 +154,26 @@ void TestCheckDialogue::transcript_data()
         << QByteArray("USER ann\r\nPASS pw\r\n") << QList<int>{} << Outcome::LoginRefused
         << QSet<QByteArray>{};
     QTest::newRow("RETR refused") << Seen(ids({"a"}))
-                                  << Login + "+OK 1 9\r\n+OK\r\n1 b\r\n.\r\n-ERR gone\r\n"
-                                  << LoginSent + "UIDL\r\nRETR 1\r\n"
+                                  << Login + "+OK 1 9\r\n+OK\r\n1 b\r\n.\r\n" + listed(1) +
+                                         "-ERR gone\r\n"
+                                  << LoginSent + "UIDL\r\nLIST 1\r\nRETR 1\r\n"
                                   << QList<int>{} << Outcome::Failed << QSet<QByteArray>{};
+    // An id is 1 to 70 characters from "!" to "~": a listing with any other
+    // fails whole, and its good ids are not recorded either.
+    QTest::newRow("an id of 71 characters")
+        << Seen(ids({"a"}))
+        << Login + "+OK 2 9\r\n+OK\r\n1 b\r\n2 " + QByteArray(71, 'i') + "\r\n.\r\n"
+        << LoginSent + "UIDL\r\n"
+        << QList<int>{} << Outcome::Failed << QSet<QByteArray>{};
+    // Larger than 25 MiB by the RETR status line: read to its end and
+    // dropped, whatever the cut, then announced from its header alone.
+    QTest::newRow("large by its status line")
+        << Seen(ids({"a"}))
+        << Login + "+OK 1 9\r\n+OK\r\n1 b\r\n.\r\n" + listed(1) +
+               "+OK 26214401 octets\r\nSubject: M1\r\n\r\n.x\r\n.\r\n+OK\r\n" + header(1) +
+               ".\r\n+OK\r\n"
+        << LoginSent + "UIDL\r\nLIST 1\r\nRETR 1\r\nTOP 1 0\r\nQUIT\r\n"
+        << QList<int>{-1} << Outcome::Done << ids({"b"});
 }
 
 void TestCheckDialogue::transcript()
@@ -175,7 +202,9 @@ void TestCheckDialogue::transcript()
         QList<int> expectedIndices;
         for (int i = 0; i < storedSubjects.size(); ++i) {
             expectedIndices << i;
-            QVERIFY2(run.storedReplies[i] == message(storedSubjects[i]), where);
+            const int n = storedSubjects[i];
+            const QByteArray reply = n > 0 ? message(n) : "+OK\r\n" + header(-n) + ".\r\n";
+            QVERIFY2(run.storedReplies.value(i) == reply, where);
         }
         QCOMPARE(run.storedIndices, expectedIndices);
         if (outcome == Outcome::Done)
@@ -192,8 +221,8 @@ void TestCheckDialogue::manyNew()
     server += ".\r\n";
     QByteArray client = LoginSent + "UIDL\r\n";
     for (int n = 11; n <= 61; ++n) {
-        server += message(n);
-        client += "RETR " + QByteArray::number(n) + "\r\n";
+        server += listed(n) + message(n);
+        client += "LIST " + QByteArray::number(n) + "\r\nRETR " + QByteArray::number(n) + "\r\n";
     }
     server += "+OK\r\n";
     client += "QUIT\r\n";
@@ -203,6 +232,66 @@ void TestCheckDialogue::manyNew()
     QCOMPARE(run.storedIndices.last(), 50);
     QCOMPARE(run.newCount, 60);
     QCOMPARE(run.onServer.size(), 61);
+}
+
+void TestCheckDialogue::listingBounds()
+{
+    // 100,000 lines of the longest ids are a listing; one line more fails
+    // the check.
+    auto uidl = [](int lines) {
+        QByteArray text = Login + "+OK " + QByteArray::number(lines) + " 9\r\n+OK\r\n";
+        for (int n = 1; n <= lines; ++n)
+            text += QByteArray::number(n) + ' ' +
+                    QByteArray::number(n).leftJustified(NewMail::MaxIdLength, 'i') + "\r\n";
+        return text + ".\r\n+OK\r\n";
+    };
+    QByteArray full = uidl(CheckDialogue::MaxListingLines);
+    QVERIFY(full.size() < CheckDialogue::MaxListingBytes);
+    const Run run = play(Seen(), {full});
+    QCOMPARE(run.outcome, Outcome::Done);
+    QCOMPARE(run.onServer.size(), CheckDialogue::MaxListingLines);
+    // The same listing with a line more, under a count that still fits.
+    full.replace("+OK 100000 9", "+OK 99999 9");
+    full.insert(full.indexOf("\r\n.\r\n") + 2, "1 again\r\n");
+    QCOMPARE(play(Seen(), {full}).outcome, Outcome::Failed);
+}
+
+void TestCheckDialogue::digestsOfTheNewest()
+{
+    // Without UIDL only the newest 51 header blocks are read. Another client
+    // deleted message 30 of 60, so the 51 newest now reach down to message 9,
+    // whose digest was never recorded: it is older than every known one, so
+    // it is not new. Message 61, which came in, is.
+    QList<int> mailbox; // the "Subject: Mn" of each, in the server's order
+    for (int n = 1; n <= 61; ++n) {
+        if (n != 30)
+            mailbox << n;
+    }
+    QSet<QByteArray> known;
+    for (int n = 10; n <= 60; ++n)
+        known << digest(n);
+    QByteArray server = Login + "+OK 60 9\r\n-ERR no\r\n";
+    QByteArray client = LoginSent + "UIDL\r\n";
+    for (int number = 10; number <= 60; ++number) {
+        server += "+OK\r\n" + header(mailbox[number - 1]) + ".\r\n";
+        client += "TOP " + QByteArray::number(number) + " 0\r\n";
+    }
+    server += listed(60) + message(61) + "+OK\r\n";
+    client += "LIST 60\r\nRETR 60\r\nQUIT\r\n";
+    Run run = play(Seen(known), {server});
+    QCOMPARE(run.sent, client);
+    QCOMPARE(run.storedReplies, QByteArrayList{message(61)});
+    QCOMPARE(run.newCount, 1);
+    QCOMPARE(run.onServer.size(), 51);
+    // Deleted only: nothing is new, though message 9 is unknown.
+    mailbox.removeLast();
+    server = Login + "+OK 59 9\r\n-ERR no\r\n";
+    for (int number = 9; number <= 59; ++number)
+        server += "+OK\r\n" + header(mailbox[number - 1]) + ".\r\n";
+    run = play(Seen(known), {server + "+OK\r\n"});
+    QCOMPARE(run.outcome, Outcome::Done);
+    QCOMPARE(run.newCount, 0);
+    QVERIFY(run.sent.endsWith("TOP 59 0\r\nQUIT\r\n"));
 }
 
 void TestCheckDialogue::serverWithoutIds()
@@ -230,6 +319,58 @@ void TestCheckDialogue::serverWithoutIds()
     QCOMPARE(server.connectionCount(), 1);
 }
 
+namespace
+{
+class Recorder : public NewMailNotifier
+{
+public:
+    void notify(const Notice& notice) override { notices << notice; }
+    QList<Notice> notices;
+};
+} // namespace
+
+void TestCheckDialogue::refusalsAtLogin()
+{
+    // "[IN-USE]" (another client holds the mailbox) and "[SYS/TEMP]" fail
+    // the check quietly, and the next one runs; "[AUTH]" pauses checking
+    // with one notice.
+    QTemporaryDir dir;
+    ScriptedServer server;
+    Recorder notices;
+    AutoCheck check;
+    check.setStore(SeenIdStore(dir.path()));
+    check.setNotifier(&notices);
+    check.setFirstCheckDelay(0);
+    QSignalSpy ended(&check, &AutoCheck::checkEnded);
+    const QList<QByteArray> refusals = {"-ERR [IN-USE] Mailbox locked by another client\r\n",
+                                        "-ERR [SYS/TEMP] Try again later\r\n",
+                                        "-ERR [AUTH] no\r\n"};
+    for (int i = 0; i < refusals.size(); ++i) {
+        server.reset();
+        server.send("+OK hi\r\n").expectLine("USER ann").send("+OK\r\n").expectLine("PASS pw");
+        server.send(refusals[i]);
+        if (i == 0)
+            check.configure(QStringLiteral("127.0.0.1:%1").arg(server.port()),
+                            QStringLiteral("ann"), QStringLiteral("pw"), 600);
+        else
+            check.schedule().bringForward(0);
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(server.mismatches(), QStringList());
+        const bool temporary = i < 2;
+        QCOMPARE(check.paused(), !temporary);
+        if (temporary) {
+            QVERIFY2(check.toolTip().contains(QStringLiteral("check failed: -ERR [")),
+                     qPrintable(check.toolTip()));
+            QVERIFY(notices.notices.isEmpty());
+            // The next check is an interval away.
+            const qint64 wait = check.schedule().dueAt() - QDateTime::currentMSecsSinceEpoch();
+            QVERIFY2(wait > 590000 && wait <= 600000, qPrintable(QString::number(wait)));
+        }
+    }
+    QCOMPARE(notices.notices.size(), 1);
+    QVERIFY(notices.notices.first().body.contains(QStringLiteral("refused the user name")));
+}
+
 void TestCheckDialogue::seenIdFile()
 {
     QTemporaryDir dir;
@@ -246,6 +387,22 @@ void TestCheckDialogue::seenIdFile()
     // announces nothing, rather than one that takes every message for new.
     QVERIFY(file.open(QIODevice::ReadWrite));
     file.resize(file.size() - 2);
+    file.close();
+    QVERIFY(!store.load(server, QStringLiteral("ann")).has_value());
+
+    // A file of 8 MiB is damage too; a list that would make one is not
+    // written, and the old file stays.
+    QVERIFY(store.save(server, QStringLiteral("ann"), ids({"x"})));
+    QSet<QByteArray> many;
+    for (int n = 0; many.size() * 71 < SeenIdStore::MaxFileBytes; ++n)
+        many << QByteArray::number(n).leftJustified(NewMail::MaxIdLength, 'i');
+    QVERIFY(!store.save(server, QStringLiteral("ann"), many));
+    QCOMPARE(store.load(server, QStringLiteral("ann")).value(), ids({"x"}));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray text = file.readAll();
+    file.seek(0);
+    file.write(text.left(text.size() - 5) + QByteArray(SeenIdStore::MaxFileBytes, '\n') +
+               "\nend\n");
     file.close();
     QVERIFY(!store.load(server, QStringLiteral("ann")).has_value());
 }

@@ -22,7 +22,7 @@ quint16 ScriptedServer::port() const
 
 ScriptedServer& ScriptedServer::add(Kind kind, const QByteArray& bytes, int number)
 {
-    m_steps.push_back(Step{kind, bytes, number});
+    m_steps.push_back(Step{kind, bytes, number, {}});
     m_done = false;
     return *this;
 }
@@ -63,6 +63,13 @@ ScriptedServer& ScriptedServer::closeConnection()
 ScriptedServer& ScriptedServer::silence()
 {
     return add(Kind::Silence);
+}
+
+ScriptedServer& ScriptedServer::stream(std::function<QByteArray()> next)
+{
+    add(Kind::Stream);
+    m_steps.back().next = std::move(next);
+    return *this;
 }
 
 void ScriptedServer::reset()
@@ -107,6 +114,11 @@ void ScriptedServer::onNewConnection()
         m_serverClosed = false;
         connect(socket, &QTcpSocket::readyRead, this, &ScriptedServer::onReadyRead);
         connect(socket, &QTcpSocket::disconnected, this, &ScriptedServer::onDisconnected);
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            if (socket == m_socket && m_next < m_steps.size() &&
+                m_steps[m_next].kind == Kind::Stream)
+                advance();
+        });
         advance();
     }
 }
@@ -210,6 +222,22 @@ void ScriptedServer::advance()
         case Kind::Silence:
             ++m_next;
             break;
+        case Kind::Stream: {
+            // A few pieces ahead of the connection, never more.
+            if (m_socket->state() != QAbstractSocket::ConnectedState)
+                return;
+            while (m_socket->bytesToWrite() < 1024 * 1024) {
+                const QByteArray piece = step.next();
+                if (piece.isEmpty()) {
+                    ++m_next;
+                    break;
+                }
+                m_socket->write(piece);
+            }
+            if (m_next < m_steps.size() && &m_steps[m_next] == &step)
+                return; // on when the connection has taken some
+            break;
+        }
         }
     }
     if (m_socket && !m_waitingTimer && m_next >= m_steps.size() && !m_done)

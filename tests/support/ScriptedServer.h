@@ -39,6 +39,10 @@ public:
     ScriptedServer& pause(int ms);
     ScriptedServer& closeConnection();
     ScriptedServer& silence(); // keep the connection open, do nothing more
+    // Writes what `next` returns, a piece each time the connection has taken
+    // the last, until it returns nothing or the client has gone: endless or
+    // huge replies without holding them.
+    ScriptedServer& stream(std::function<QByteArray()> next);
 
     // Forgets the script, the received bytes and the mismatches; the next
     // connection starts a new script.
@@ -58,11 +62,12 @@ signals:
     void progressed();
 
 private:
-    enum class Kind { Send, SendInPieces, ExpectLine, ExpectUntil, Pause, Close, Silence };
+    enum class Kind { Send, SendInPieces, ExpectLine, ExpectUntil, Pause, Close, Silence, Stream };
     struct Step {
         Kind kind;
         QByteArray bytes;
         int number = 0;
+        std::function<QByteArray()> next;
     };
 
     ScriptedServer& add(Kind kind, const QByteArray& bytes = {}, int number = 0);
