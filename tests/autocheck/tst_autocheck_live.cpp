@@ -5,10 +5,13 @@
 // another client expunges one or after a restart; a stopped server fails
 // one check without a word and the next one works; a refused password
 // gives one notice and no more logins until the setting is applied again.
+// The demo's own mail, which has no MIME, is announced by its real senders
+// and subjects.
 
 #include "autocheck/AutoCheck.h"
 #include "autocheck/SeenIdStore.h"
 #include "pop3/MessageStore.h"
+#include "support/GeneratedMail.h"
 #include "support/Mailhost.h"
 #include "support/TestEnvironment.h"
 #include "tray/DesktopNotifier.h"
@@ -32,6 +35,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void announcesEachNewMessageOnce();
+    void announcesTheDemoMessages();
 
 private:
     QString busMissing();
@@ -62,6 +66,8 @@ void TestAutoCheckLive::cleanupTestCase()
 
 QString TestAutoCheckLive::busMissing()
 {
+    if (m_mock.state() == QProcess::Running)
+        return QString();
     if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
         return QStringLiteral("dbus-daemon is not installed");
     QProcess probe;
@@ -233,6 +239,40 @@ void TestAutoCheckLive::announcesEachNewMessageOnce()
     QCOMPARE(Mailhost::logins(), logins);
     QCOMPARE(notifyCalls().size(), 3);
     QCOMPARE(fallbacks, 0);
+}
+
+void TestAutoCheckLive::announcesTheDemoMessages()
+{
+    QB_REQUIRE_OR_SKIP(Mailhost::missing());
+    QB_REQUIRE_OR_SKIP(busMissing());
+    QB_REQUIRE_OR_SKIP(
+        Prerequisite::program(QStringLiteral("uuencode"), QStringLiteral("sharutils")));
+    QByteArray picture;
+    const QList<QByteArray> demo = GeneratedMail::demoMessages(&picture);
+    QCOMPARE(demo.size(), 4);
+    QVERIFY(Mailhost::clear());
+    QTemporaryDir ids;
+    DesktopNotifier notifier([](const QString&, const QString&) { return true; });
+    AutoCheck check;
+    check.setStore(SeenIdStore(ids.path()));
+    check.setNotifier(&notifier);
+    check.setFirstCheckDelay(0);
+    QSignalSpy first(&check, &AutoCheck::checkEnded);
+    check.configure(QString::fromLatin1(Mailhost::Host), QString::fromLatin1(Mailhost::User),
+                    QString::fromLatin1(Mailhost::Password), 30);
+    QVERIFY(first.wait(30000));
+
+    const qsizetype before = notifyCalls().size();
+    QVERIFY(Mailhost::add(demo));
+    QVERIFY(runCheck(check));
+    const QStringList calls = notifyCalls();
+    QCOMPARE(calls.size(), before + 1);
+    QVERIFY2(calls.last().contains(
+                 QString::fromUtf8("\"4 new messages\" \"Quillbeacon demo \u2014 Weekly report\n"
+                                   "Alan Turing \u2014 Picture of the beacon (attached)\n"
+                                   "Grace Hopper \u2014 Lunch on Friday?\n"
+                                   "Ada Lovelace \u2014 Welcome to Quillbeacon\"")),
+             qUtf8Printable(calls.last()));
 }
 
 QTEST_MAIN(TestAutoCheckLive)
