@@ -150,6 +150,7 @@ void TestAttachmentSave::savesEachFileInTheChosenFolder()
     const QList<QMessageBox*> boxes =
         viewer->findChildren<QMessageBox*>(QStringLiteral("AttachmentSaved"));
     QCOMPARE(boxes.size(), 4);
+    QVERIFY(boxes.last()->isVisible());
     QVERIFY2(boxes.last()->text().contains(QStringLiteral("Saved hidden in ")),
              qPrintable(boxes.last()->text()));
     QCOMPARE(m_opened, QList<QUrl>());
