@@ -53,24 +53,11 @@ void TestAttachmentSave::safeNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("safe");
-    QTest::newRow("up and out") << "../../.bashrc"
-                                << "bashrc";
-    QTest::newRow("absolute") << "/etc/passwd"
-                              << "passwd";
+    // The hostile names of the generated message are saved below.
     QTest::newRow("windows path") << "C:\\Users\\a\\report.pdf"
                                   << "report.pdf";
-    QTest::newRow("line break") << "a\r\nb"
-                                << "ab";
-    QTest::newRow("hidden") << ".hidden"
-                            << "hidden";
     QTest::newRow("dots only") << "../.."
                                << "attachment";
-    QTest::newRow("nothing left but an extension") << "\x01/ .pdf"
-                                                   << "pdf";
-    QTest::newRow("empty") << ""
-                           << "attachment";
-    QTest::newRow("trailing dots") << "notes.txt. . "
-                                   << "notes.txt";
     QTest::newRow("forbidden on Windows") << "a<b>:c\"d|e?f*.txt"
                                           << "a_b__c_d_e_f_.txt";
     QTest::newRow("device name") << "CON.txt"
