@@ -11,9 +11,6 @@ namespace
 {
 
 struct StoredMessage : HeldMessage {
-    // reply: status line through terminator, as it arrived; utf8: how its
-    // text reads, UTF-8 or else Latin-1; doubledDots: a line may begin with
-    // "..", so it is read through unstuffed().
     QString subject;
     QString recipient;
 };

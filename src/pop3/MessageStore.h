@@ -48,9 +48,9 @@ const QByteArray& storedReply(int index);
 // it after the tables have taken another message at its index. It shares
 // the tables' bytes.
 struct HeldMessage {
-    QByteArray reply;
-    bool utf8 = true;
-    bool doubledDots = true;
+    QByteArray reply;        // status line through terminator, as it arrived
+    bool utf8 = true;        // how its text reads: UTF-8, or else Latin-1
+    bool doubledDots = true; // a line may begin with "..": read through unstuffed()
 };
 HeldMessage heldMessage(int index);
 
