@@ -65,7 +65,7 @@ double decodeMs(const QByteArray& message)
 {
     QElapsedTimer clock;
     clock.start();
-    Mime::displayMessage(message, {});
+    Mime::displayMessage(message, QString());
     return clock.nsecsElapsed() / 1e6;
 }
 

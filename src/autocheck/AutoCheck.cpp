@@ -3,7 +3,6 @@
 #include "core/Log.h"
 #include "core/ReleaseMemory.h"
 #include "mime/MessageDisplay.h"
-#include "mime/TextDecoding.h"
 #include "net/PlainTextConsent.h"
 #include "pop3/MessageStore.h"
 #include "pop3/Pop3Client.h"
@@ -28,31 +27,6 @@ QString senderName(const QString& from)
         return name;
     const qsizetype close = from.indexOf(QLatin1Char('>'), angle);
     return from.mid(angle + 1, close < 0 ? -1 : close - angle - 1).trimmed();
-}
-
-// The From line of a RETR reply, encoded words decoded: only the header
-// block is read.
-QString fromLine(const QByteArray& reply)
-{
-    const qsizetype end = reply.indexOf("\r\n\r\n");
-    const QByteArray head = end < 0 ? reply.left(64 * 1024) : reply.left(end + 2);
-    const QList<QByteArray> lines = head.split('\n');
-    QByteArray value;
-    bool inFrom = false;
-    for (qsizetype i = 1; i < lines.size(); ++i) { // after the status line
-        const QByteArray line = lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i];
-        if (inFrom && (line.startsWith(' ') || line.startsWith('\t'))) {
-            value += line; // a folded continuation
-            continue;
-        }
-        if (inFrom)
-            break;
-        if (line.size() >= 5 && line.first(5).toLower() == "from:") {
-            value = line.mid(5);
-            inFrom = true;
-        }
-    }
-    return Mime::decodeEncodedWords(Pop3Session::decode(value.trimmed()));
 }
 
 } // namespace
@@ -171,7 +145,6 @@ void AutoCheck::begin()
     ++m_checksRun;
     ++m_generation;
     m_storedIndices.clear();
-    m_senders.clear();
     QString problem;
     const std::optional<ServerAddress> address =
         ServerAddress::parse(m_server, Pop3Client::Pop3Port, &problem);
@@ -255,7 +228,6 @@ void AutoCheck::runActions(const Pop3Actions& actions)
         case Pop3Action::Kind::Store:
             if (action.index >= 0 && action.index < CheckDialogue::MaxMessages) {
                 m_storedIndices << action.index;
-                m_senders << fromLine(action.bytes);
                 emit messageStored(action.index,
                                    Module1::storeRetrievedMessage(action.index, action.bytes));
             }
@@ -350,13 +322,8 @@ void AutoCheck::announce()
     QStringList lines;
     // The newest first.
     for (qsizetype i = m_storedIndices.size() - 1; i >= 0; --i) {
-        const Mime::DisplayedMessage shown = Module1::displayedMessage(m_storedIndices[i]);
-        // Of mail without MIME the tables keep the recipient, which the
-        // display shows in its place; the sender is then the From line.
-        const bool mime = Mime::isMimeMessage(
-            Pop3Session::messageBytes(Module1::storedReply(m_storedIndices[i])));
-        const QString sender =
-            senderName(!mime || shown.from.isEmpty() ? m_senders[i] : shown.from);
+        const Mime::ShownHeaders shown = Module1::shownHeaders(m_storedIndices[i]);
+        const QString sender = senderName(shown.from);
         const QString subject = shown.subject.trimmed();
         lines << (sender.isEmpty() ? subject : sender + QString::fromUtf8(" \u2014 ") + subject);
     }

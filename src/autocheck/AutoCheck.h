@@ -114,6 +114,5 @@ private:
     int m_checksRun = 0;
     int m_generation = 0;
     QList<int> m_storedIndices;
-    QStringList m_senders; // the From line of each, for the notice
     QString m_toolTip = idleToolTip();
 };

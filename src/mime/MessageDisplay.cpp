@@ -1,9 +1,10 @@
 #include "mime/MessageDisplay.h"
 
 #include "mime/GMimeRef.h"
+#include "mime/HeaderBlock.h"
 #include "mime/HeaderText.h"
 #include "mime/MimeParts.h"
-#include "mime/NestingGuard.h"
+#include "mime/MimePrepass.h"
 #include "mime/TextDecoding.h"
 #include "mime/UuBlocks.h"
 
@@ -11,15 +12,6 @@ namespace Mime
 {
 namespace
 {
-
-// The lines before the first empty line.
-QByteArrayView headerBlock(QByteArrayView message)
-{
-    if (message.startsWith("\r\n"))
-        return {};
-    const qsizetype end = message.indexOf("\r\n\r\n");
-    return end < 0 ? message : message.first(end + 2);
-}
 
 GMimeMessage* parse(QByteArrayView bytes)
 {
@@ -35,49 +27,16 @@ GMimeMessage* parse(QByteArrayView bytes)
     return message;
 }
 
-StoredValues readAsWindows1252(QByteArrayView message, const StoredValues& stored)
+bool hasMimeVersion(QByteArrayView header)
 {
-    // The tables read bytes that are not UTF-8 as Latin-1, one character each.
-    if (message.isValidUtf8())
-        return stored;
-    return {latin1ToWindows1252(stored.subject), latin1ToWindows1252(stored.recipient),
-            latin1ToWindows1252(stored.body)};
-}
-
-DisplayedMessage plainDisplay(QByteArrayView message, const StoredValues& stored)
-{
-    StoredValues values = readAsWindows1252(message, stored);
-    DisplayedMessage shown{decodeEncodedWords(values.subject),
-                           decodeEncodedWords(values.recipient),
-                           std::move(values.body),
-                           {}};
-    shown.attachments = uuBlocks(shown.body);
-    return shown;
-}
-
-DisplayedMessage validated(DisplayedMessage shown)
-{
-    shown.subject = validUtf16(std::move(shown.subject));
-    shown.from = validUtf16(std::move(shown.from));
-    shown.body = validUtf16(std::move(shown.body));
-    for (Attachment& file : shown.attachments)
-        file.name = validUtf16(std::move(file.name));
-    return shown;
-}
-
-} // namespace
-
-bool isMimeMessage(QByteArrayView message)
-{
-    const QByteArrayView header = headerBlock(message);
     static constexpr QByteArrayView name("mime-version");
     qsizetype lineStart = 0;
     while (lineStart < header.size()) {
-        qsizetype end = header.indexOf("\r\n", lineStart);
+        qsizetype end = header.indexOf('\n', lineStart);
         if (end < 0)
             end = header.size();
         QByteArrayView line = header.sliced(lineStart, end - lineStart);
-        lineStart = end + 2;
+        lineStart = end + 1;
         if (line.size() <= name.size() || qstrnicmp(line.data(), name.data(), name.size()) != 0)
             continue;
         line = line.sliced(name.size());
@@ -89,47 +48,97 @@ bool isMimeMessage(QByteArrayView message)
     return false;
 }
 
-QString listSubject(QByteArrayView message, const QString& storedSubject)
+// The header lines alone, closed by an empty line, are a message without a
+// body: GMime reads them as it reads any header block. GMime's strings end at
+// a NUL, which would cut a value short: it shows as U+FFFD instead.
+ShownHeaders headersOf(QByteArrayView header)
 {
-    if (!isMimeMessage(message)) {
-        // Only a subject that holds U+0080..U+009F can differ under Windows-1252.
-        bool c1 = false;
-        for (QChar c : storedSubject)
-            c1 = c1 || (c.unicode() >= 0x80 && c.unicode() <= 0x9F);
-        const QString subject =
-            c1 && !message.isValidUtf8() ? latin1ToWindows1252(storedSubject) : storedSubject;
-        return validUtf16(decodeEncodedWords(subject));
-    }
-    // The header block alone, closed by an empty line, is a message without a body.
-    QByteArray header = headerBlock(message).toByteArray();
-    header += header.endsWith("\r\n") ? "\r\n" : "\r\n\r\n";
-    GMimeRef<GMimeMessage> parsed(parse(header));
+    if (header.isEmpty())
+        return {};
+    QByteArray block = header.toByteArray();
+    if (block.contains('\0'))
+        block.replace('\0', "\xEF\xBF\xBD");
+    block += block.endsWith('\n') ? "\r\n" : "\r\n\r\n";
+    GMimeRef<GMimeMessage> parsed(parse(block));
     if (!parsed)
-        return validUtf16(decodeEncodedWords(storedSubject));
-    return validUtf16(subjectText(parsed.get()));
+        return {};
+    return {validUtf16(subjectText(parsed.get())), validUtf16(fromText(parsed.get()))};
 }
 
-DisplayedMessage displayMessage(QByteArrayView message, const StoredValues& stored)
+// The body of a message read without MIME: the one the tables keep where it
+// starts right after the header block, else the text after the header block
+// (the tables cut theirs at the first empty line). Bytes that are not UTF-8
+// read as Windows-1252, where the tables read Latin-1.
+QString plainBody(QByteArrayView message, const HeaderExtent& extent, const QString& storedBody)
 {
-    if (!isMimeMessage(message))
-        return validated(plainDisplay(message, stored));
-    const QByteArray shallow = flattenDeepNesting(message, MaxNesting);
-    GMimeRef<GMimeMessage> parsed(parse(shallow.isNull() ? message : QByteArrayView(shallow)));
-    if (!parsed)
-        return validated(plainDisplay(message, stored));
+    const bool utf8 = message.isValidUtf8();
+    const qsizetype emptyLine = message.indexOf("\r\n\r\n");
+    if (emptyLine >= 0 && emptyLine + 4 == extent.bodyStart)
+        return utf8 ? storedBody : latin1ToWindows1252(storedBody);
+    const QByteArrayView rest = message.sliced(extent.bodyStart);
+    return utf8 ? QString::fromUtf8(rest) : latin1ToWindows1252(QString::fromLatin1(rest));
+}
 
-    MessageParts parts = readParts(parsed.get());
-    DisplayedMessage shown;
-    shown.subject = subjectText(parsed.get());
-    shown.from = fromText(parsed.get());
-    if (parts.found) {
+// The display, and the content of file `wanted` when `content` is given.
+DisplayedMessage display(QByteArrayView message, const QString& storedBody, qsizetype wanted,
+                         QByteArray* content)
+{
+    const HeaderExtent extent = headerExtent(message);
+    const QByteArrayView header = message.first(extent.length);
+    const ShownHeaders headers = headersOf(header);
+    DisplayedMessage shown{headers.subject, headers.from, {}, {}};
+    bool plain = true;
+    if (hasMimeVersion(header)) {
+        const QByteArray prepared = prepareForGMime(message, MaxNesting);
+        GMimeRef<GMimeMessage> parsed(
+            parse(prepared.isNull() ? message : QByteArrayView(prepared)));
+        MessageParts parts;
+        if (parsed)
+            parts = readParts(parsed.get(), wanted, content);
+        // Input GMime finds nothing in (a missing boundary, say) shows as it
+        // stands; a message of headers only has no body.
+        plain = !parts.found && extent.bodyStart < message.size();
         shown.body = std::move(parts.body);
-    } else if (headerBlock(message).size() < message.size()) {
-        // A missing boundary, say: the text as it stands.
-        shown.body = plainDisplay(message, {{}, {}, stored.body}).body;
-    } // else headers only: no body, and no piece of the header block either
-    shown.attachments = std::move(parts.attachments) + uuBlocks(shown.body);
-    return validated(std::move(shown));
+        shown.attachments = std::move(parts.attachments);
+    }
+    if (plain)
+        shown.body = plainBody(message, extent, storedBody);
+
+    const QList<Attachment> blocks = uuBlocks(shown.body);
+    const qsizetype block = wanted - shown.attachments.size();
+    if (content && block >= 0 && block < blocks.size())
+        *content = uuContent(shown.body, block);
+    shown.attachments += blocks;
+
+    shown.body = validUtf16(std::move(shown.body));
+    for (Attachment& file : shown.attachments)
+        file.name = validUtf16(std::move(file.name));
+    return shown;
+}
+
+} // namespace
+
+bool isMimeMessage(QByteArrayView message)
+{
+    return hasMimeVersion(message.first(headerExtent(message).length));
+}
+
+ShownHeaders shownHeaders(QByteArrayView message)
+{
+    return headersOf(message.first(headerExtent(message).length));
+}
+
+DisplayedMessage displayMessage(QByteArrayView message, const QString& storedBody)
+{
+    return display(message, storedBody, -1, nullptr);
+}
+
+QByteArray fileContent(QByteArrayView message, const QString& storedBody, qsizetype file)
+{
+    QByteArray content;
+    if (file >= 0)
+        display(message, storedBody, file, &content);
+    return content;
 }
 
 } // namespace Mime

@@ -1,17 +1,19 @@
 #pragma once
-// What the mailbox list and the viewer show of one retrieved message, from
-// its bytes (the message as the server holds it, without the POP3 status
-// line, terminator or doubled dots) and the values the message tables keep.
+// What the mailbox list, the viewer and the new-mail notice show of one
+// retrieved message, from its bytes (the message as the server holds it,
+// without the POP3 status line, terminator or doubled dots).
 //
-// A message whose header block holds a MIME-Version header is read with
-// GMime: the decoded Subject, the decoded From, the text the sender wrote and
-// the attached files. Any other message shows the tables' values, with
-// encoded words decoded in subject and address line and bytes that are not
-// UTF-8 read as Windows-1252. Input GMime cannot make sense of falls back to
-// the latter.
+// Subject and From come from the header block, read as header fields by
+// GMime, for every message. A message whose header block holds a
+// MIME-Version header is read whole with GMime: the text the sender wrote
+// and the attached files. Any other message shows the body the message
+// tables keep, with bytes that are not UTF-8 read as Windows-1252; where the
+// header block runs into the text without an empty line, the text after its
+// last header line. Uuencoded blocks are listed either way.
 
 #include "mime/Attachment.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -19,25 +21,27 @@
 namespace Mime
 {
 
-// The message tables' values of the message.
-struct StoredValues {
+struct ShownHeaders {
     QString subject;
-    QString recipient;
-    QString body;
+    QString from;
 };
 
 struct DisplayedMessage {
     QString subject;
     QString from;
-    QString body; // whole: the viewer still cuts it at "begin 664"
+    QString body; // whole: the viewer still cuts it at the first uuencoded block
     QList<Attachment> attachments;
 };
 
 bool isMimeMessage(QByteArrayView message);
 
-// The list row: only the header block is read.
-QString listSubject(QByteArrayView message, const QString& storedSubject);
+// Only the header block is read: the list row, the notice.
+ShownHeaders shownHeaders(QByteArrayView message);
 
-DisplayedMessage displayMessage(QByteArrayView message, const StoredValues& stored);
+// `storedBody` is the body the message tables keep.
+DisplayedMessage displayMessage(QByteArrayView message, const QString& storedBody);
+
+// The decoded bytes of attachment `file` of displayMessage's list.
+QByteArray fileContent(QByteArrayView message, const QString& storedBody, qsizetype file);
 
 } // namespace Mime

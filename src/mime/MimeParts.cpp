@@ -4,7 +4,7 @@
 #include "mime/HeaderText.h"
 #include "mime/HtmlText.h"
 #include "mime/LenientBase64.h"
-#include "mime/NestingGuard.h"
+#include "mime/MimePrepass.h"
 #include "mime/TextDecoding.h"
 
 #include <QByteArrayView>
@@ -174,9 +174,20 @@ bool isReferenced(GMimeObject* object, const QByteArray& html)
     return id && *id && html.contains("cid:" + QByteArray(id));
 }
 
+// The file's bytes as saved: base64 decoded as leniently as it is sized.
+QByteArray fileBytes(GMimePart* part)
+{
+    GMimeDataWrapper* content = g_mime_part_get_content(part);
+    if (!content)
+        return QByteArray();
+    return isBase64(content) ? decodeBase64(encodedContent(content)) : decodedContent(content);
+}
+
 class Walker
 {
 public:
+    Walker(qsizetype wanted, QByteArray* content) : m_wanted(wanted), m_content(content) {}
+
     MessageParts result;
 
     void message(GMimeMessage* message, int depth)
@@ -189,13 +200,27 @@ public:
 private:
     void walk(GMimeObject* object, int depth)
     {
-        if (!object || depth > MaxNesting)
+        if (!object)
             return;
+        if (depth > MaxNesting) {
+            deepNotice();
+            return;
+        }
         if (GMIME_IS_MULTIPART(object)) {
             auto* multipart = GMIME_MULTIPART(object);
             const int count = g_mime_multipart_get_count(multipart);
+            result.found = result.found || count > 0; // an empty part shows nothing
             if (isType(object, "multipart", "alternative")) {
-                walk(chosenAlternative(multipart), depth + 1);
+                GMimeObject* chosen = chosenAlternative(multipart);
+                for (int i = 0; i < count; ++i) {
+                    GMimeObject* part = g_mime_multipart_get_part(multipart, i);
+                    // The other branches say the same in other forms; their
+                    // files are files all the same.
+                    const bool filesOnly =
+                        std::exchange(m_filesOnly, m_filesOnly || part != chosen);
+                    walk(part, depth + 1);
+                    m_filesOnly = filesOnly;
+                }
             } else if (isType(object, "multipart", "related") && count > 0) {
                 GMimeObject* root = g_mime_multipart_get_part(multipart, 0);
                 const QByteArray html = htmlOf(root, depth + 1);
@@ -211,9 +236,11 @@ private:
             }
         } else if (GMIME_IS_MESSAGE_PART(object)) {
             GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-            if (inner && depth + 1 <= MaxNesting) {
-                addText(QLatin1String("From: ") + fromText(inner) + QLatin1String("\r\nSubject: ") +
-                        subjectText(inner) + QLatin1String("\r\n"));
+            if (inner) {
+                if (!m_filesOnly)
+                    addText(QLatin1String("From: ") + fromText(inner) +
+                            QLatin1String("\r\nSubject: ") + subjectText(inner) +
+                            QLatin1String("\r\n"));
                 message(inner, depth + 1);
             }
         } else if (GMIME_IS_PART(object)) {
@@ -245,8 +272,18 @@ private:
     void leaf(GMimePart* part)
     {
         auto* object = GMIME_OBJECT(part);
-        if (isType(object, "message", "external-body") || isType(object, TooDeepType, "*"))
+        if (isType(object, "message", "external-body") || isType(object, UnreadableType, "*"))
             return;
+        if (isType(object, TooDeepType, "*")) {
+            deepNotice();
+            return;
+        }
+        if (m_filesOnly) {
+            if (isAttachment(object) || g_mime_part_get_filename(part) ||
+                !(isType(object, "text", "plain") || isType(object, "text", "html")))
+                addFile(part);
+            return;
+        }
         if (!isAttachment(object) && isTextual(object) &&
             (m_texts == 0 || !g_mime_part_get_filename(part))) {
             ++m_texts;
@@ -257,11 +294,27 @@ private:
                 addText(text);
             return;
         }
+        const QString name = addFile(part);
+        if (!result.body.isEmpty())
+            m_between << name;
+    }
+
+    QString addFile(GMimePart* part)
+    {
+        if (m_content && result.attachments.size() == m_wanted)
+            *m_content = fileBytes(part);
         const QString name = fileName(part);
         result.attachments << Attachment{name, decodedSize(part)};
         result.found = true;
-        if (!result.body.isEmpty())
-            m_between << name;
+        return name;
+    }
+
+    // Once, where the first part too deep to show stood.
+    void deepNotice()
+    {
+        if (m_filesOnly || std::exchange(m_deepNoticed, true))
+            return;
+        addText(QLatin1String(DeepNotice));
     }
 
     void addText(const QString& text)
@@ -291,15 +344,19 @@ private:
         result.body += text;
     }
 
-    int m_texts = 0;       // texts shown so far of the message being walked
-    QStringList m_between; // files met since the last text
+    qsizetype m_wanted;
+    QByteArray* m_content;
+    int m_texts = 0;          // texts shown so far of the message being walked
+    QStringList m_between;    // files met since the last text
+    bool m_filesOnly = false; // in a branch of an alternative that is not shown
+    bool m_deepNoticed = false;
 };
 
 } // namespace
 
-MessageParts readParts(GMimeMessage* message)
+MessageParts readParts(GMimeMessage* message, qsizetype wanted, QByteArray* content)
 {
-    Walker walker;
+    Walker walker(wanted, content);
     walker.message(message, 0);
     return std::move(walker.result);
 }

@@ -2,7 +2,8 @@
 // What a parsed MIME message says: every text its sender wrote, in order
 // (forwarded messages where they stand, under their own From and Subject
 // lines), and the files attached to it, each named where it stood between
-// two texts.
+// two texts. Of a multipart/alternative one branch is shown; the files of
+// the others are listed all the same.
 
 #include "mime/Attachment.h"
 #include "mime/GMimeRef.h"
@@ -16,13 +17,16 @@ namespace Mime
 struct MessageParts {
     QString body;
     QList<Attachment> attachments;
-    bool found = false; // some part gave text, a file or a forwarded message
+    bool found = false; // some part gave text or a file, or a multipart held parts
 };
 
 // Parts nested deeper than this (multiparts and forwarded messages counted
 // alike) are not shown.
 inline constexpr int MaxNesting = 32;
 
-MessageParts readParts(GMimeMessage* message);
+// With `content`, the decoded bytes of attachment `wanted` go there.
+MessageParts readParts(GMimeMessage* message, qsizetype wanted = -1, QByteArray* content = nullptr);
+
+inline constexpr char DeepNotice[] = "[Parts nested more deeply are not shown]";
 
 } // namespace Mime

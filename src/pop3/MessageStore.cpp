@@ -10,10 +10,7 @@ namespace Module1
 namespace
 {
 
-struct StoredMessage {
-    QByteArray reply;        // status line through terminator, as it arrived
-    bool utf8 = true;        // how its text reads: UTF-8, or else Latin-1
-    bool doubledDots = true; // a line may begin with "..": read through unstuffed()
+struct StoredMessage : HeldMessage {
     QString subject;
     QString recipient;
 };
@@ -27,7 +24,7 @@ bool inTables(int index)
 
 // The message of a stored reply: unstuffed, still in bytes; `storage` holds
 // it when dots had to be undone.
-QByteArrayView messageOf(const StoredMessage& message, QByteArray* storage)
+QByteArrayView messageOf(const HeldMessage& message, QByteArray* storage)
 {
     const QByteArrayView text = Pop3Session::messageBytes(message.reply);
     return message.doubledDots ? Pop3Session::unstuffed(text, storage) : text;
@@ -65,9 +62,9 @@ QString storeRetrievedMessage(int index, QByteArray reply, bool doubledDots)
     ExtractedHeaders headers = ExtractHeaderValues(text, message.utf8);
     message.subject = std::move(headers[HeaderSubject]);
     message.recipient = headers[HeaderRecipient].trimmed();
-    // Header lines never begin with a dot, so the doubled dots the text may
-    // still hold do not change the row.
-    return Mime::listSubject(Pop3Session::messageBytes(message.reply), message.subject);
+    // A doubled dot at the start of a header line leaves it a header line
+    // of another name, so the dots the text may still hold do not change the row.
+    return Mime::shownHeaders(Pop3Session::messageBytes(message.reply)).subject;
 }
 
 const QByteArray& storedReply(int index)
@@ -76,15 +73,35 @@ const QByteArray& storedReply(int index)
     return inTables(index) ? s_messages[size_t(index)].reply : none;
 }
 
+HeldMessage heldMessage(int index)
+{
+    return inTables(index) ? HeldMessage(s_messages[size_t(index)]) : HeldMessage();
+}
+
+Mime::DisplayedMessage displayedMessage(const HeldMessage& message)
+{
+    QByteArray storage;
+    const QByteArrayView text = messageOf(message, &storage);
+    return Mime::displayMessage(text, ExtractBody(text, message.utf8));
+}
+
+QByteArray fileContent(const HeldMessage& message, qsizetype file)
+{
+    QByteArray storage;
+    const QByteArrayView text = messageOf(message, &storage);
+    return Mime::fileContent(text, ExtractBody(text, message.utf8), file);
+}
+
 Mime::DisplayedMessage displayedMessage(int index)
 {
-    if (!inTables(index))
-        return {};
-    QByteArray storage;
-    const StoredMessage& message = s_messages[size_t(index)];
-    const QByteArrayView text = messageOf(message, &storage);
-    return Mime::displayMessage(
-        text, {message.subject, message.recipient, ExtractBody(text, message.utf8)});
+    return inTables(index) ? displayedMessage(s_messages[size_t(index)]) : Mime::DisplayedMessage();
+}
+
+Mime::ShownHeaders shownHeaders(int index)
+{
+    return inTables(index)
+               ? Mime::shownHeaders(Pop3Session::messageBytes(s_messages[size_t(index)].reply))
+               : Mime::ShownHeaders();
 }
 
 void ClearMessages()

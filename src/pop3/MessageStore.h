@@ -44,8 +44,24 @@ QString storeRetrievedMessage(int index, QByteArray reply, bool doubledDots = tr
 // The RETR reply kept at index 0..50, as it arrived.
 const QByteArray& storedReply(int index);
 
-// What a viewer shows of the message at index 0..50.
+// One message as the tables hold it, kept by a window that goes on showing
+// it after the tables have taken another message at its index. It shares
+// the tables' bytes.
+struct HeldMessage {
+    QByteArray reply;        // status line through terminator, as it arrived
+    bool utf8 = true;        // how its text reads: UTF-8, or else Latin-1
+    bool doubledDots = true; // a line may begin with "..": read through unstuffed()
+};
+HeldMessage heldMessage(int index);
+
+// What a viewer shows of a message, and the decoded bytes of one of its
+// files (an index into the viewer's list).
+Mime::DisplayedMessage displayedMessage(const HeldMessage& message);
+QByteArray fileContent(const HeldMessage& message, qsizetype file);
+// The same for the message at index 0..50.
 Mime::DisplayedMessage displayedMessage(int index);
+// Subject and From of the message at index 0..50, read from its header block.
+Mime::ShownHeaders shownHeaders(int index);
 
 // Empties the tables (tests).
 void ClearMessages();

@@ -3,6 +3,7 @@
 #include "core/Module1.h"
 #include "core/ReleaseMemory.h"
 #include "pop3/MessageStore.h"
+#include "ui/AttachmentSave.h"
 #include "ui/Controls.h"
 #include "ui/Email.h"
 #include "ui/PictureButton.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -95,8 +97,17 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent)
     lblAttachments = new QLabel(this);
     lblAttachments->setObjectName(QStringLiteral("lblAttachments"));
     lblAttachments->setTextFormat(Qt::PlainText);
-    Twips::place(lblAttachments, 120, 2415, 3375, 255);
+    Twips::place(lblAttachments, 120, 2415, 2700, 255);
     lblAttachments->hide();
+    lblAttachments->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lblAttachments, &QLabel::customContextMenuRequested, this,
+            [this](const QPoint& at) { showFilesMenu(lblAttachments->mapToGlobal(at)); });
+
+    cmdSave = new QPushButton(QStringLiteral("Save\u2026"), this);
+    cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    Twips::place(cmdSave, 2880, 2415, 615, 255);
+    cmdSave->hide();
+    connect(cmdSave, &QPushButton::clicked, this, &MainForm::cmdSave_Click);
 
     // Beside the mailbox window, starting as low as it does.
     m_left = Email::instance().Left() - 3630;
@@ -127,9 +138,11 @@ void MainForm::paintEvent(QPaintEvent* event)
 
 void MainForm::Form_Load(int index)
 {
-    Mime::DisplayedMessage message = Module1::displayedMessage(index);
+    m_message = Module1::heldMessage(index);
+    Mime::DisplayedMessage message = Module1::displayedMessage(m_message);
     txtSender->setText(message.from);
     showSubject(message.subject);
+    m_files = message.attachments;
     QStringList names;
     for (const Mime::Attachment& file : message.attachments)
         names << nameAndSize(file);
@@ -163,7 +176,46 @@ void MainForm::showAttachments(const QStringList& names)
     lblAttachments->setToolTip(names.join(QLatin1Char('\n')));
     lblAttachments->setText(
         lblAttachments->fontMetrics().elidedText(line, Qt::ElideRight, lblAttachments->width()));
+    cmdSave->setVisible(!names.isEmpty());
     Twips::place(txtMessage, 600, 960, 2895, names.isEmpty() ? 1695 : 1425);
+}
+
+void MainForm::cmdSave_Click()
+{
+    if (m_files.size() == 1)
+        saveFile(0);
+    else
+        showFilesMenu(cmdSave->mapToGlobal(QPoint(0, cmdSave->height())));
+}
+
+void MainForm::showFilesMenu(const QPoint& at)
+{
+    if (m_files.isEmpty())
+        return;
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("mnuFiles"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (qsizetype i = 0; i < m_files.size(); ++i) {
+        // A name from the message: no mnemonic, no line break, not too wide.
+        QString name = nameAndSize(m_files[i]);
+        for (QChar& c : name)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                c = QChar::ReplacementCharacter;
+        name = fontMetrics().elidedText(name, Qt::ElideMiddle, 400);
+        name.replace(u'&', QLatin1String("&&"));
+        menu->addAction(QStringLiteral("Save %1\u2026").arg(name), this,
+                        [this, i] { saveFile(i); });
+    }
+    menu->popup(at);
+}
+
+void MainForm::saveFile(qsizetype file)
+{
+    if (file < 0 || file >= m_files.size())
+        return;
+    const Module1::HeldMessage message = m_message;
+    AttachmentSave::offer(this, m_files[file].name,
+                          [message, file] { return Module1::fileContent(message, file); });
 }
 
 void MainForm::Command1_Click()

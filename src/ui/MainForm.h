@@ -4,6 +4,8 @@
 // the mailbox window and directly to its left. Each opening makes a new
 // viewer; its "X" closes only that one.
 
+#include "pop3/MessageStore.h"
+
 #include <QWidget>
 
 class PictureButton;
@@ -27,8 +29,10 @@ public:
     QLabel* Label5 = nullptr;
     QLabel* Label1 = nullptr;
     // Under the body: the attached files by name and size, shown only when
-    // the message has any (the body box is shorter then).
+    // the message has any (the body box is shorter then), and a button that
+    // saves one (the line's context menu does the same).
     QLabel* lblAttachments = nullptr;
+    QPushButton* cmdSave = nullptr;
 
     // Fills the viewer from the message at `index` (decoded for display
     // beside the message tables), cuts the body,
@@ -37,6 +41,9 @@ public:
 
     void Command1_Click();
     void Exit_Click();
+    // One file: saves it; several: a menu of them.
+    void cmdSave_Click();
+    void saveFile(qsizetype file);
 
     // The body as shown, with its own line ends (the box shows LF only).
     const QString& shownBody() const { return m_body; }
@@ -56,7 +63,10 @@ private:
     friend void SlideInViewerSteps(MainForm& viewer);
     void showSubject(const QString& subject);
     void showAttachments(const QStringList& names);
+    void showFilesMenu(const QPoint& at);
     QString m_body;
+    Module1::HeldMessage m_message; // as it was when the viewer opened
+    QList<Mime::Attachment> m_files;
     float m_left = 0;
     float m_top = 0;
     int m_slideSteps = 0;

@@ -1,11 +1,13 @@
 #include "ui/ViewerBody.h"
 
+#include "mime/UuBlocks.h"
+
 namespace ViewerBody
 {
 
 QString withoutAttachment(const QString& body)
 {
-    const qsizetype at = body.indexOf(QLatin1String("begin 664"), 0, Qt::CaseSensitive);
+    const qsizetype at = Mime::firstUuBlock(body);
     return at < 0 ? body : body.left(at);
 }
 

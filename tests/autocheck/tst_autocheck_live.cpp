@@ -9,10 +9,13 @@
 // the body carries "&", "<" and ">" as entities, where it does not (another
 // service took over) as they are, and a hostile server's refusal is quoted
 // short.
+// The demo's own mail, which has no MIME, is announced by its real senders
+// and subjects.
 
 #include "autocheck/AutoCheck.h"
 #include "autocheck/SeenIdStore.h"
 #include "pop3/MessageStore.h"
+#include "support/GeneratedMail.h"
 #include "support/Mailhost.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
@@ -39,6 +42,7 @@ private slots:
     void cleanupTestCase();
     void announcesEachNewMessageOnce();
     void noticesCarryNoMarkup();
+    void announcesTheDemoMessages();
 
 private:
     QString busMissing();
@@ -361,6 +365,40 @@ void TestAutoCheckLive::noticesCarryNoMarkup()
         {QStringLiteral("Quillbeacon"), QStringLiteral("<b>Tom</b> & Jerry"), QString(), false});
     QTRY_COMPARE(fallbacks, QStringList{QStringLiteral("Quillbeacon|<b>Tom</b> & Jerry")});
     QB_REQUIRE_OR_SKIP(startMock(QStringLiteral("body body-markup actions")));
+}
+
+void TestAutoCheckLive::announcesTheDemoMessages()
+{
+    QB_REQUIRE_OR_SKIP(Mailhost::missing());
+    QB_REQUIRE_OR_SKIP(busMissing());
+    QB_REQUIRE_OR_SKIP(
+        Prerequisite::program(QStringLiteral("uuencode"), QStringLiteral("sharutils")));
+    QByteArray picture;
+    const QList<QByteArray> demo = GeneratedMail::demoMessages(&picture);
+    QCOMPARE(demo.size(), 4);
+    QVERIFY(Mailhost::clear());
+    QTemporaryDir ids;
+    DesktopNotifier notifier([](const QString&, const QString&) { return true; });
+    AutoCheck check;
+    check.setStore(SeenIdStore(ids.path()));
+    check.setNotifier(&notifier);
+    check.setFirstCheckDelay(0);
+    QSignalSpy first(&check, &AutoCheck::checkEnded);
+    check.configure(QString::fromLatin1(Mailhost::Host), QString::fromLatin1(Mailhost::User),
+                    QString::fromLatin1(Mailhost::Password), 30);
+    QVERIFY(first.wait(30000));
+
+    const qsizetype before = notifyCalls().size();
+    QVERIFY(Mailhost::add(demo));
+    QVERIFY(runCheck(check));
+    const QStringList calls = notifyCalls();
+    QCOMPARE(calls.size(), before + 1);
+    QVERIFY2(calls.last().contains(
+                 QString::fromUtf8("\"4 new messages\" \"Quillbeacon demo \u2014 Weekly report\n"
+                                   "Alan Turing \u2014 Picture of the beacon (attached)\n"
+                                   "Grace Hopper \u2014 Lunch on Friday?\n"
+                                   "Ada Lovelace \u2014 Welcome to Quillbeacon\"")),
+             qUtf8Printable(calls.last()));
 }
 
 QTEST_MAIN(TestAutoCheckLive)

@@ -8,7 +8,7 @@
 #include "mime/GMimeRef.h"
 #include "mime/MessageDisplay.h"
 #include "mime/MimeParts.h"
-#include "mime/NestingGuard.h"
+#include "mime/MimePrepass.h"
 #include "pop3/ExtractHeaders.h"
 
 #include <QElapsedTimer>
@@ -37,7 +37,7 @@ void ensureApplication()
 // How deeply the multiparts GMime finds nest, forwarded messages entered.
 int multipartNesting(QByteArrayView bytes)
 {
-    const QByteArray flat = Mime::flattenDeepNesting(bytes, Mime::MaxNesting);
+    const QByteArray flat = Mime::prepareForGMime(bytes, Mime::MaxNesting);
     const QByteArrayView input = flat.isNull() ? bytes : QByteArrayView(flat);
     Mime::ensureGMime();
     Mime::GMimeRef<GMimeStream> stream(
@@ -69,20 +69,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const QString text =
         bytes.isValidUtf8() ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
-    const Module1::ExtractedHeaders values = Module1::ExtractHeaders(text);
-    const Mime::StoredValues stored{values[Module1::HeaderSubject],
-                                    values[Module1::HeaderRecipient].trimmed(),
-                                    values[Module1::HeaderBody]};
+    const QString body = Module1::ExtractHeaders(text)[Module1::HeaderBody];
 
     QElapsedTimer clock;
     clock.start();
-    check(QStringView(Mime::listSubject(bytes, stored.subject)).isValidUtf16());
-    const Mime::DisplayedMessage shown = Mime::displayMessage(bytes, stored);
+    const Mime::ShownHeaders headers = Mime::shownHeaders(bytes);
+    const Mime::DisplayedMessage shown = Mime::displayMessage(bytes, body);
     check(clock.elapsed() < 1000 + qint64(size) / 10); // 1 s + 100 µs per byte
     check(multipartNesting(bytes) <= Mime::MaxNesting);
+    // The list row, the notice and the viewer read the same header fields.
+    check(headers.subject == shown.subject && headers.from == shown.from);
     for (const QString& value : {shown.subject, shown.from, shown.body})
         check(QStringView(value).isValidUtf16());
     for (const Mime::Attachment& file : shown.attachments)
         check(QStringView(file.name).isValidUtf16() && file.size >= 0);
+    // A saved file holds as many bytes as its listed size says.
+    for (qsizetype i = 0; i < qMin<qsizetype>(3, shown.attachments.size()); ++i)
+        check(Mime::fileContent(bytes, body, i).size() == shown.attachments[i].size);
     return 0;
 }

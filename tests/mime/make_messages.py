@@ -5,9 +5,12 @@ that the program's decoding is checked against an independent implementation.
 
     make_messages.py OUTDIR
 """
+import binascii
+import hashlib
 import json
 import mimetypes
 import os
+import re
 import sys
 from email import message_from_bytes, policy
 from email.charset import BASE64, QP, Charset
@@ -16,6 +19,7 @@ from email.mime.application import MIMEApplication
 from email.mime.message import MIMEMessage
 from email.mime.multipart import MIMEMultipart
 from email.mime.text import MIMEText
+from email.message import Message
 from email.utils import formataddr
 from html.parser import HTMLParser
 
@@ -199,6 +203,127 @@ def real_world():
     external.set_payload("Content-Type: application/octet-stream\n\n")
     outer.attach(external)
     yield "outlookimages", headers(outer, "Logo", None, "Ana <ana@example.org>")
+    yield from awkward()
+
+
+def plain(body, subject="Agenda for Monday", sender="Bob Builder <bob@example.org>"):
+    """Mail without MIME, as scripts, cron and older mailers send it."""
+    msg = Message()
+    msg.set_payload(body)
+    return headers(msg, subject, None, sender)
+
+
+def uu_block(mode, name, data):
+    lines = [binascii.b2a_uu(data[i:i + 45]).decode() for i in range(0, len(data), 45)]
+    return "begin %s %s\n%s`\nend\n" % (mode, name, "".join(lines))
+
+
+def awkward():
+    """Legal or common shapes that simple readers get wrong."""
+    # The keywords of a body line must not stand in for the header fields.
+    yield "plainheaders", plain("Hi all,\n\nthe date in the last Subject: was wrong, sorry.\n"
+                                "Please add this to: the shared calendar.\n",
+                                Header("Grüße vom Bauhof: die Tagesordnung für Montag und "
+                                       "die Woche danach", "utf-8"),
+                                formataddr((str(Header("Bärbel Builder", "utf-8")),
+                                            "bb@example.org")))
+    # Header lines that run into the text (mangled below: no empty line).
+    yield "plainnoblank", plain("Hello there,\nno empty line after the header.\n")
+    yield "mimenoblank", headers(text("Hello, the header ran into me.\n", "utf-8", None),
+                                 "Run-on", None, "Ana <ana@example.org>")
+    runon = MIMEMultipart()
+    runon.attach(text("First part.\n", "utf-8", None))
+    runon.attach(text("Second part, its header ran into it.\n", "utf-8", None))
+    yield "partnoblank", headers(runon, "Run-on part", None, "Ana <ana@example.org>")
+
+    # In the manner of Apple Mail: a rich text with a file inside the HTML
+    # branch; the plain branch is shown, the file is still listed.
+    rich = MIMEMultipart("mixed")
+    rich.attach(MIMEText("<p>See the plan.</p>", "html", "utf-8"))
+    rich.attach(part("application", "pdf", b"%PDF-1.7" + bytes(range(200)),
+                     disposition="inline", filename="Plan.pdf"))
+    rich.attach(MIMEText("<p>Best, Ana</p>", "html", "utf-8"))
+    apple = MIMEMultipart("alternative")
+    apple.attach(text("See the plan.\nBest, Ana\n", "utf-8", "quoted-printable"))
+    apple.attach(rich)
+    yield "applefile", headers(apple, "Plan", None, "Ana <ana@icloud.com>")
+    files = MIMEMultipart("alternative")
+    files.attach(part("image", "png", b"\x89PNG" + bytes(90), disposition="inline",
+                      filename="scan.png"))
+    files.attach(part("application", "pdf", b"%PDF-1.4" + bytes(70)))
+    yield "alternativefiles", headers(files, "Scan", None, "Scanner <scan@example.org>")
+
+    bare = text("Hallo, schöne Grüße.\n", "utf-8", "quoted-printable")
+    bare.replace_header("Content-Type", "text; charset=utf-8")
+    yield "textnosubtype", headers(bare, "Bare text", None, "Ana <ana@example.org>")
+
+    params = MIMEMultipart()
+    params.set_param("boundary", "rfc2231-b", charset="us-ascii")
+    latin = text("Le café est prêt.\n", "iso-8859-1", "quoted-printable")
+    latin.set_param("charset", "iso-8859-1", charset="us-ascii")
+    params.attach(latin)
+    named = part("application", "pdf", b"%PDF-1.5" + bytes(40), disposition="attachment",
+                 filename=("utf-8", "", "Grüße aus Köln – Bericht für März.pdf"))
+    params.attach(named)
+    continued = part("application", "octet-stream", bytes(range(50)))
+    continued.replace_header("Content-Type", "application/octet-stream; "
+                             "name*0*=utf-8''Tabelle%20f%C3%BC; name*1*=r%20Mai.xls")
+    params.attach(continued)
+    yield "rfc2231", headers(params, "Parameters", None, "Ana <ana@example.org>")
+
+    deep = text("Innermost words.\n", "utf-8", None)
+    for _ in range(40):
+        wrapper = MIMEMultipart()
+        wrapper.attach(deep)
+        deep = wrapper
+    nest = MIMEMultipart()
+    nest.attach(text("Outer words.\n", "utf-8", None))
+    nest.attach(deep)
+    yield "deepnesting", headers(nest, "Deep", None, "Ana <ana@example.org>")
+
+    empty = MIMEMultipart()
+    empty.attach(Message())
+    yield "emptymultipart", headers(empty, "Empty part", None, "Ana <ana@example.org>")
+
+    closed = MIMEMultipart(boundary="close-b")
+    closed.attach(text("The page is attached.\n", "utf-8", None))
+    page = MIMEText("<i>x</i>", "html", "utf-8")
+    page.add_header("Content-Disposition", "attachment", filename="test.html")
+    closed.attach(page)
+    yield "junkafterclose", headers(closed, "Page", None, "Ana <ana@example.org>")
+
+    notes = "Line one of the notes.\n" * 4
+    yield "uuplain", plain("The notes and the script:\n" +
+                           uu_block("644", "/home/ana/notes.txt", notes.encode()) +
+                           "Text after a block is not shown.\n" +
+                           uu_block("0755", "C:\\tools\\run.sh", b"#!/bin/sh\necho hi\n"),
+                           "Notes", "Ana <ana@example.org>")
+    inmime = MIMEMultipart()
+    inmime.attach(text("Here they are:\n" + uu_block("600", "key.txt", bytes(range(120))),
+                       "utf-8", None))
+    yield "uumime", headers(inmime, "Key", None, "Ana <ana@example.org>")
+
+    hostile = MIMEMultipart()
+    hostile.attach(text("Four files with names that must not leave the folder.\n", "utf-8", None))
+    for name, data in [("../../.bashrc", b"alias ls=rm\n"), ("/etc/passwd", b"root:x:0:0\n"),
+                       (("utf-8", "", "a\r\nb"), bytes(range(256))), (".hidden", b"dot\n")]:
+        hostile.attach(part("application", "octet-stream", data, disposition="attachment",
+                            filename=name))
+    yield "hostilenames", headers(hostile, "Names", None, "Ana <ana@example.org>")
+
+
+# How each of these is written: what Python reads stays as built.
+def mangle(name, raw):
+    if name in ("plainnoblank", "mimenoblank"):
+        return raw.replace(b"\r\n\r\n", b"\r\n", 1)
+    if name == "partnoblank":
+        at = raw.rindex(b"Content-Transfer-Encoding: 7bit\r\n\r\n")
+        return raw[:at] + raw[at:].replace(b"\r\n\r\n", b"\r\n", 1)
+    if name == "emptymultipart":  # a part of one empty line, no header
+        return re.sub(rb"(--=+\d+==\r\n)\r\n\r\n", rb"\1\r\n", raw)
+    if name == "junkafterclose":  # a close delimiter ends its multipart, whatever follows it
+        return raw.replace(b"--close-b--", b"--close-b-- and what comes after it on this line")
+    return raw
 
 
 class Paragraphs(HTMLParser):
@@ -254,20 +379,29 @@ class Reading:
 
     def __init__(self):
         self.pieces, self.files, self.between, self.texts = [], [], [], 0
+        self.deep = False
 
-    def message(self, msg, depth=0):
+    def message(self, msg, depth=0, files_only=False):
         saved, self.texts = self.texts, 0
-        self.walk(msg, depth)
+        self.walk(msg, depth, files_only)
         self.texts = saved
 
-    def walk(self, p, depth):
+    def walk(self, p, depth, files_only):
+        """files_only: a branch of an alternative that is not shown, whose
+        files are listed all the same."""
         ctype = p.get_content_type()
-        if depth > 32 or ctype == "message/external-body":
+        if depth > 32:
+            if not files_only and not self.deep:
+                self.deep = True
+                self.add("[Parts nested more deeply are not shown]", "text")
+            return
+        if ctype == "message/external-body":
             return
         if ctype == "message/rfc822":
             inner = p.get_payload(0)
-            self.add("From: %s\nSubject: %s" % (sender(inner), inner["subject"]), "text")
-            self.message(inner, depth + 1)
+            if not files_only:
+                self.add("From: %s\nSubject: %s" % (sender(inner), inner["subject"]), "text")
+            self.message(inner, depth + 1, files_only)
         elif p.is_multipart():
             kids = p.get_payload()
             if ctype == "multipart/alternative":
@@ -275,21 +409,28 @@ class Reading:
                           and not is_attachment(k)] or \
                          [k for k in kids if k.get_content_type() == "text/html"
                           and not is_attachment(k)] or [k for k in kids if k.is_multipart()]
-                if choice:
-                    self.walk(choice[0], depth + 1)
+                for k in kids:
+                    self.walk(k, depth + 1, files_only or not choice or k is not choice[0])
             elif ctype == "multipart/related":
                 html = html_of(kids[0])
                 for k in kids:
                     cid = (k["content-id"] or "").strip("<>")
                     if k is kids[0] or is_attachment(k) or not cid or "cid:" + cid not in html:
-                        self.walk(k, depth + 1)
+                        self.walk(k, depth + 1, files_only)
             else:
                 for k in kids:
-                    self.walk(k, depth + 1)
+                    self.walk(k, depth + 1, files_only)
         elif p.get_content_maintype() != "multipart":  # one without its parts
-            self.leaf(p)
+            self.leaf(p, files_only)
 
-    def leaf(self, p):
+    def leaf(self, p, files_only):
+        if files_only:
+            # The other renderings of the text shown are not files.
+            if (not is_attachment(p) and not p.get_filename()
+                    and p.get_content_type() in ("text/plain", "text/html")):
+                return
+            self.file(p)
+            return
         if (not is_attachment(p) and p.get_content_maintype() == "text"
                 and (self.texts == 0 or not p.get_filename())):
             self.texts += 1
@@ -299,12 +440,16 @@ class Reading:
             else:
                 self.add(p.get_content(), p.get_content_subtype())
             return
+        name = self.file(p)
+        if self.pieces:
+            self.between.append(name)
+
+    def file(self, p):
         name = p.get_filename() or "attachment." + (
             "bin" if p.get_content_type() == "application/octet-stream"
             else mimetypes.guess_extension(p.get_content_type())[1:])
-        self.files.append({"name": name, "size": len(p.get_payload(decode=True))})
-        if self.pieces:
-            self.between.append(name)
+        self.files.append(described(name, p.get_payload(decode=True)))
+        return name
 
     def add(self, text, kind):
         if not text.strip():
@@ -313,6 +458,36 @@ class Reading:
             self.pieces.append(("\n".join("[Attached: %s]" % n for n in self.between), "text"))
             self.between = []
         self.pieces.append((text.replace("\r\n", "\n").rstrip(), kind))
+
+
+def described(name, data):
+    return {"name": name, "size": len(data), "sha256": hashlib.sha256(data).hexdigest()}
+
+
+# A uuencoded block starts where "begin 664" stands, or on a line of its own
+# that begins with "begin", a mode of three or four octal digits and a name.
+UU_START = re.compile(r"^begin [0-7]{3,4} ([^\r\n]+)|begin 664", re.M)
+
+
+def uu_blocks(body):
+    """The files of the uuencoded blocks in a text, and where it is cut."""
+    files, cut = [], -1
+    for start in UU_START.finditer(body):
+        cut = start.start() if cut < 0 else cut
+        line_end = body.find("\n", start.start())
+        line_end = len(body) if line_end < 0 else line_end
+        name = start.group(1) or body[start.start() + 10:line_end]
+        name = name.rstrip("\r")
+        name = re.split(r"[/\\]", name)[-1] or name
+        data = b""
+        for line in body[line_end + 1:].split("\n"):
+            line = line.rstrip("\r")
+            if not line or line.startswith("end") or UU_START.search(line) or \
+                    not binascii.a2b_uu(line):
+                break
+            data += binascii.a2b_uu(line)
+        files.append(described(name, data))
+    return files, cut
 
 
 def sender(msg):
@@ -329,14 +504,17 @@ def expected(name, raw):
              "subject": str(msg["subject"]), "from": sender(msg)}
     reading = Reading()
     reading.message(msg)
+    uu_files = []
     if [kind for _, kind in reading.pieces] == ["html"]:
         parser = Paragraphs()
         parser.feed(reading.pieces[0][0])
         parser.flush()
         entry["lines"] = parser.lines
     else:
-        entry["body"] = "\n\n".join(text for text, _ in reading.pieces)
-    entry["attachments"] = reading.files
+        body = "\n\n".join(text for text, _ in reading.pieces)
+        uu_files, cut = uu_blocks(body)
+        entry["body"] = body if cut < 0 else body[:cut]
+    entry["attachments"] = reading.files + uu_files
     return entry
 
 
@@ -348,9 +526,10 @@ def main():
         raw = msg.as_bytes(policy=policy.compat32.clone(linesep="\r\n"))
         if name == "headersonly":
             raw = raw[:raw.index(b"\r\n\r\n") + 2]
+        written = mangle(name, raw)
         with open(os.path.join(out, name + ".eml"), "wb") as f:
-            f.write(raw)
-        table.append(expected(name, raw))
+            f.write(written)
+        table.append(expected(name, raw if name == "junkafterclose" else written))
     with open(os.path.join(out, "expected.json"), "w", encoding="utf-8") as f:
         json.dump(table, f, ensure_ascii=False, indent=1)
 

@@ -1,6 +1,8 @@
-// What the list row and the viewer show of a message: MIME mail from today's
-// programs checked against Python's email package, mail without MIME as the
-// tables keep it, input that must fall back, and HTML that must load nothing.
+// What the list row and the viewer show of a message: mail from today's
+// programs and awkward but legal shapes checked against Python's email
+// package (header fields, texts, files and their decoded bytes), mail without
+// MIME read by its header fields, input that must fall back, and HTML that
+// must load nothing.
 #include "core/Module1.h"
 #include "mime/MessageDisplay.h"
 #include "mime/OfflineTextDocument.h"
@@ -8,8 +10,11 @@
 #include "pop3/MessageStore.h"
 #include "pop3/Pop3Session.h"
 #include "support/GeneratedMail.h"
+#include "ui/ViewerBody.h"
 
+#include <QCryptographicHash>
 #include <QImage>
+#include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QtTest>
@@ -62,13 +67,24 @@ void TestMimeDisplay::generatedMessages()
     QFETCH(GeneratedMail::Message, message);
     QString row;
     const Mime::DisplayedMessage shown = storeAndShow(message.bytes, &row);
-    const QString wrong = GeneratedMail::mismatch(message, row, shown.subject, shown.from,
-                                                  shown.body, shown.attachments);
+    const QString wrong =
+        GeneratedMail::mismatch(message, row, shown.subject, shown.from,
+                                ViewerBody::withoutAttachment(shown.body), shown.attachments);
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    // Each file saves as the bytes Python decodes.
+    const QJsonArray files = message.expected[QLatin1String("attachments")].toArray();
+    const Module1::HeldMessage held = Module1::heldMessage(0);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QByteArray content = Module1::fileContent(held, i);
+        QCOMPARE(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex(),
+                 files[i][QLatin1String("sha256")].toString().toLatin1());
+    }
     // The tables still hold what the keyword scan finds.
-    QCOMPARE(Module1::MessageBodies[0],
-             Module1::ExtractHeaders(Pop3Session::messageText(
-                 GeneratedMail::replyFor(message.bytes)))[Module1::HeaderBody]);
+    const Module1::ExtractedHeaders scanned =
+        Module1::ExtractHeaders(Pop3Session::messageText(GeneratedMail::replyFor(message.bytes)));
+    QCOMPARE(Module1::MessageSubjects[0], scanned[Module1::HeaderSubject]);
+    QCOMPARE(Module1::MessageRecipients[0], scanned[Module1::HeaderRecipient].trimmed());
+    QCOMPARE(Module1::MessageBodies[0], scanned[Module1::HeaderBody]);
 }
 
 void TestMimeDisplay::messagesWithoutMime_data()
@@ -77,23 +93,27 @@ void TestMimeDisplay::messagesWithoutMime_data()
     QTest::addColumn<QString>("subject");
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("body");
-    QTest::newRow("as the tables")
-        << QByteArray("Subject: Hello\r\nTo: Bob <bob>\r\n\r\nHi\r\n") << " Hello"
-        << "Bob  bob"
-        << "Hi\r\n";
+    // The From field names the sender, never the recipient the tables keep.
+    QTest::newRow("no From") << QByteArray("Subject: Hello\r\nTo: Bob <bob>\r\n\r\nHi\r\n")
+                             << "Hello" << QString() << "Hi\r\n";
     QTest::newRow("reply-to and body keyword")
-        << QByteArray("Subject: Old\r\nReply-To: x\r\n\r\nsubject: New\r\n") << " New"
-        << "ly-To: x"
+        << QByteArray("Subject: Old\r\nReply-To: x\r\nFrom: Ann <a@x.test>\r\n\r\n"
+                      "subject: New\r\n")
+        << "Old"
+        << "Ann <a@x.test>"
         << "subject: New\r\n";
     QTest::newRow("encoded words")
         << QByteArray("Subject: =?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?=\r\n"
-                      "To: =?ISO-8859-1?Q?J=F6rg?= <j@x.test>\r\n\r\n=?UTF-8?Q?kept?=\r\n")
-        << QString::fromUtf8(" Grüße aus Köln") << QString::fromUtf8("Jörg  j@x.test")
+                      "From: =?ISO-8859-1?Q?J=F6rg?= <j@x.test>\r\n\r\n=?UTF-8?Q?kept?=\r\n")
+        << QString::fromUtf8("Grüße aus Köln") << QString::fromUtf8("Jörg <j@x.test>")
         << "=?UTF-8?Q?kept?=\r\n";
     QTest::newRow("windows-1252") << QByteArray(
                                          "Subject: \x93Quote\x94 \x80 5\r\n\r\nIt\x92s \x85\r\n")
-                                  << QString::fromUtf8(" “Quote” € 5") << QString()
+                                  << QString::fromUtf8("“Quote” € 5") << QString()
                                   << QString::fromUtf8("It’s …\r\n");
+    // The tables cut their body at the first empty line after it.
+    QTest::newRow("empty first line") << QByteArray("\r\nHello\r\n\r\nWorld\r\n") << QString()
+                                      << QString() << "Hello\r\n\r\nWorld\r\n";
 }
 
 void TestMimeDisplay::messagesWithoutMime()

@@ -251,8 +251,8 @@ void TestPop3FaultsLive::sixtyMessagesKeepFiftyOne()
     QCOMPARE(m_boxes, QStringList());
     Email& email = Email::instance();
     QCOMPARE(email.lstMessages->count(), 51);
-    QCOMPARE(email.lstMessages->item(0)->text(), QStringLiteral(" Message 10"));
-    QCOMPARE(email.lstMessages->item(50)->text(), QStringLiteral(" Message 60"));
+    QCOMPARE(email.lstMessages->item(0)->text(), QStringLiteral("Message 10"));
+    QCOMPARE(email.lstMessages->item(50)->text(), QStringLiteral("Message 60"));
     QCOMPARE(Module1::MessageSubjects[50], QStringLiteral(" Message 60"));
     const QByteArray log = logText();
     QVERIFY(log.contains("\r\nRETR 10\r\n"));

@@ -115,7 +115,7 @@ void TestPop3Live::retrieve()
     Email& email = Email::instance();
     QCOMPARE(email.lstMessages->count(), 3);
     for (int i = 0; i < 3; ++i) {
-        QCOMPARE(email.lstMessages->item(i)->text(), QStringLiteral(" Message %1").arg(i + 1));
+        QCOMPARE(email.lstMessages->item(i)->text(), QStringLiteral("Message %1").arg(i + 1));
         QCOMPARE(Module1::MessageSubjects[i], QStringLiteral(" Message %1").arg(i + 1));
         QCOMPARE(Module1::MessageBodies[i], bodyOf(Mailhost::readMessage(i + 1)));
     }

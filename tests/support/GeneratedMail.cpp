@@ -53,6 +53,35 @@ QList<Message> make()
     return messages;
 }
 
+QList<QByteArray> demoMessages(QByteArray* picture)
+{
+    const QString source = qEnvironmentVariable("QB_SOURCE_DIR");
+    QList<QByteArray> messages;
+    for (int n = 1; n <= 4; ++n) {
+        QFile file(source + QStringLiteral("/packaging/demo/mail/%1.eml").arg(n));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        messages << file.readAll();
+    }
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("beacon.png"));
+    if (!QFile::copy(source + QStringLiteral("/src/ui/images/app-48.png"), copy) ||
+        !QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                         QFile::ReadOther))
+        return {};
+    QFile png(copy);
+    png.open(QIODevice::ReadOnly);
+    *picture = png.readAll();
+    QProcess uuencode;
+    uuencode.start(QStringLiteral("uuencode"), {copy, QStringLiteral("beacon.png")});
+    if (!uuencode.waitForFinished(10000) || uuencode.exitCode() != 0) {
+        qWarning() << "uuencode failed:" << uuencode.readAllStandardError();
+        return {};
+    }
+    messages[2] += uuencode.readAllStandardOutput();
+    return messages;
+}
+
 QByteArray replyFor(const QByteArray& message)
 {
     QByteArray reply = "+OK " + QByteArray::number(message.size()) + " octets\r\n";

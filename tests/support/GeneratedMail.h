@@ -22,6 +22,11 @@ struct Message {
 // Runs the script; an empty list (after a warning) when it fails.
 QList<Message> make();
 
+// The demo's four messages (packaging/demo/mail) as scripts/demo puts them
+// in the mailbox, the third with the program's picture uuencoded by GNU
+// uuencode in mode 644 (`picture` gets its bytes); empty when that fails.
+QList<QByteArray> demoMessages(QByteArray* picture);
+
 // The RETR reply a server sends for the message.
 QByteArray replyFor(const QByteArray& message);
 

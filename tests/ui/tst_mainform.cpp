@@ -28,9 +28,9 @@ void fillMessages(int count)
     email.lstMessages->clear();
     for (int i = 0; i < count; ++i) {
         const QByteArray n = QByteArray::number(i);
-        email.lstMessages->addItem(
-            Module1::storeRetrievedMessage(i, "+OK\r\nSubject: Subject " + n + "\r\nTo: rcpt" + n +
-                                                  "@x.test\r\n\r\nBody " + n + "\r\n.\r\n"));
+        email.lstMessages->addItem(Module1::storeRetrievedMessage(
+            i, "+OK\r\nSubject: Subject " + n + "\r\nTo: rcpt" + n + "@x.test\r\nFrom: <from" + n +
+                   "@x.test>\r\n\r\nBody " + n + "\r\n.\r\n"));
     }
 }
 
@@ -94,6 +94,14 @@ void TestMainForm::cutsAttachment_data()
     QTest::newRow("capitals only") << QStringLiteral("BEGIN 664 a\r\nBegin 664 b\r\n")
                                    << QStringLiteral("BEGIN 664 a\r\nBegin 664 b\r\n");
     QTest::newRow("mid-line") << QStringLiteral("see begin 664 here") << QStringLiteral("see ");
+    // Other modes start a block only on a line of their own, with a name.
+    QTest::newRow("mode 644") << "x\r\nbegin 644 a.txt\r\n#86)C\r\n`\r\nend\r\n"
+                              << QStringLiteral("x\r\n");
+    QTest::newRow("mode 0755 first")
+        << QStringLiteral("begin 0755 run.sh\nbegin 664 b\n") << QString();
+    QTest::newRow("other modes not blocks")
+        << QStringLiteral("see begin 644 a.txt\r\nbegin 644\r\nbegin 999 x\r\nbegin 64 x\r\n")
+        << QStringLiteral("see begin 644 a.txt\r\nbegin 644\r\nbegin 999 x\r\nbegin 64 x\r\n");
     QTest::newRow("none") << QStringLiteral("plain\r\n") << QStringLiteral("plain\r\n");
 }
 
@@ -106,15 +114,18 @@ void TestMainForm::cutsAttachment()
 void TestMainForm::opensOnSelectedRow()
 {
     fillMessages(3);
-    Module1::storeRetrievedMessage(1, "+OK\r\nSubject: Subject 1\r\nTo: rcpt1@x.test\r\n\r\n"
+    Module1::storeRetrievedMessage(1, "+OK\r\nSubject: Subject 1\r\nTo: rcpt1@x.test\r\n"
+                                      "From: Ann Example <ann@x.test>\r\n\r\n"
                                       "Hi\r\nthere\r\nbegin 664 f.bin\nM86)C\nend\n.\r\n");
     Email::instance().lstMessages->setCurrentRow(1);
     Module1::OpenViewer();
     MainForm* viewer = Module1::Viewer;
     QVERIFY(viewer);
     QVERIFY(viewer->isVisible());
-    QCOMPARE(viewer->txtSender->text(), QStringLiteral("rcpt1@x.test"));
-    QCOMPARE(viewer->txtSubject->text(), QStringLiteral(" Subject 1"));
+    // The sender, not the recipient the tables keep.
+    QCOMPARE(viewer->txtSender->text(), QStringLiteral("Ann Example <ann@x.test>"));
+    QCOMPARE(Module1::MessageRecipients[1], QStringLiteral("rcpt1@x.test"));
+    QCOMPARE(viewer->txtSubject->text(), QStringLiteral("Subject 1"));
     QCOMPARE(viewer->shownBody(), QStringLiteral("Hi\r\nthere\r\n"));
     QCOMPARE(viewer->txtMessage->toPlainText(), QStringLiteral("Hi\nthere\n"));
     // The table keeps the whole body.
@@ -140,7 +151,7 @@ void TestMainForm::doubleClickOpensViewer()
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, second);
     QVERIFY(Module1::Viewer);
-    QCOMPARE(Module1::Viewer->txtSubject->text(), QStringLiteral(" Subject 1"));
+    QCOMPARE(Module1::Viewer->txtSubject->text(), QStringLiteral("Subject 1"));
 }
 
 void TestMainForm::slidesLevelWithMailbox()

@@ -88,7 +88,8 @@ void TestPopupColours::textsReadableOnDarkTheme()
 {
     Email& email = Email::instance();
     for (int i = 0; i < 3; ++i) {
-        const QByteArray reply = "+OK\r\nTo: ann@example.test\r\nSubject: Meeting " +
+        const QByteArray reply = "+OK\r\nFrom: Bo <bo@example.test>\r\nTo: ann@example.test\r\n"
+                                 "Subject: Meeting " +
                                  QByteArray::number(i + 1) + "\r\n\r\nSee you at ten.\r\n.\r\n";
         emit email.pop3->messageStored(i, Module1::storeRetrievedMessage(i, reply));
     }

@@ -1,9 +1,10 @@
-#include "mime/NestingGuard.h"
+#include "mime/MimePrepass.h"
+
+#include "mime/GMimeRef.h"
+#include "mime/HeaderBlock.h"
 
 #include <QHash>
 #include <QList>
-
-#include <cstring>
 
 namespace Mime
 {
@@ -44,29 +45,20 @@ qsizetype contentTypeValue(QByteArrayView line)
 
 QByteArray boundaryOf(QByteArrayView value)
 {
-    const QByteArray lower = value.toByteArray().toLower();
-    qsizetype at = lower.indexOf("boundary");
-    while (at >= 0) {
-        qsizetype i = at + 8;
-        while (i < value.size() && isBlank(value[i]))
-            ++i;
-        if (i < value.size() && value[i] == '=') {
-            ++i;
-            while (i < value.size() && isBlank(value[i]))
-                ++i;
-            if (i < value.size() && value[i] == '"') {
-                const qsizetype end = value.indexOf('"', i + 1);
-                return end < 0 ? QByteArray() : value.sliced(i + 1, end - i - 1).toByteArray();
-            }
-            qsizetype end = i;
-            while (end < value.size() && value[end] != ';' && !isBlank(value[end]))
-                ++end;
-            return value.sliced(i, end - i).toByteArray();
-        }
-        at = lower.indexOf("boundary", at + 8);
-    }
-    return QByteArray();
+    ensureGMime();
+    GMimeRef<GMimeContentType> type(
+        g_mime_content_type_parse(nullptr, value.toByteArray().constData()));
+    const char* boundary =
+        type ? g_mime_content_type_get_parameter(type.get(), "boundary") : nullptr;
+    return QByteArray(boundary);
 }
+
+// Bytes replaced at one place of the message: `removed` of them by `text`.
+struct Edit {
+    qsizetype at;
+    qsizetype removed;
+    QByteArray text;
+};
 
 struct Open {
     QByteArray boundary;
@@ -87,33 +79,40 @@ public:
             QByteArrayView line = m_message.sliced(at, (end < 0 ? m_message.size() : end) - at);
             if (line.endsWith('\r'))
                 line.chop(1);
-            if (m_inHeaders)
-                headerLine(line, at);
-            else if (line.startsWith("--") && !m_open.isEmpty())
-                boundaryLine(line);
+            const bool header = m_inHeaders && headerLine(line, at);
+            if (!header && line.startsWith("--") && !m_open.isEmpty())
+                boundaryLine(line, at);
             at = next;
         }
-        return m_result;
+        return edited();
     }
 
 private:
-    void headerLine(QByteArrayView line, qsizetype at)
+    // False when the line is not one of the header block, which it ends.
+    bool headerLine(QByteArrayView line, qsizetype at)
     {
         if (line.isEmpty()) {
             endOfHeader();
-            return;
+            return true;
         }
-        if (isBlank(line.front())) {
+        if (isBlank(line.front()) && m_fields > 0) {
             if (m_inType)
                 m_type += line;
-            return;
+            return true;
         }
+        if (!isFieldStart(line)) {
+            endOfHeader(); // its edits lie before this line
+            m_edits << Edit{at, 0, "\r\n"};
+            return false;
+        }
+        ++m_fields;
         const qsizetype value = contentTypeValue(line);
         m_inType = value >= 0;
         if (m_inType) {
             m_typeAt << at + value;
             m_type = line.sliced(value).toByteArray();
         }
+        return true;
     }
 
     void endOfHeader()
@@ -126,8 +125,10 @@ private:
             m_inHeaders = digestPart; // a digest's part is a message by default
         } else if (startsWithNoCase(type, "multipart/")) {
             const QByteArray boundary = boundaryOf(type);
-            if (m_typeAt.size() > 1 || boundary.isEmpty() || m_open.size() >= m_maxDepth) {
-                flatten();
+            if (m_typeAt.size() > 1 || boundary.isEmpty()) {
+                overwriteType("multipart", UnreadableType);
+            } else if (m_open.size() >= m_maxDepth) {
+                overwriteType("multipart", TooDeepType);
             } else {
                 m_index.insert(boundary, int(m_open.size()));
                 m_open << Open{boundary, startsWithNoCase(type, "multipart/digest")};
@@ -136,27 +137,43 @@ private:
                    startsWithNoCase(type, "message/global") ||
                    startsWithNoCase(type, "message/news")) {
             m_inHeaders = m_typeAt.size() == 1;
+        } else {
+            bareText();
         }
         m_typeAt.clear();
         m_type.clear();
         m_inType = false;
+        m_fields = 0;
     }
 
-    void flatten()
+    // Where a Content-Type value of the block begins with `name`, past blanks.
+    template <class Each> void typesNamed(QByteArrayView name, Each each)
     {
         for (const qsizetype at : std::as_const(m_typeAt)) {
             qsizetype i = at;
             while (i < m_message.size() && isBlank(m_message[i]))
                 ++i;
-            if (!startsWithNoCase(m_message.sliced(i), "multipart"))
-                continue;
-            if (m_result.isNull())
-                m_result = m_message.toByteArray();
-            std::memcpy(m_result.data() + i, TooDeepType, sizeof(TooDeepType) - 1);
+            if (startsWithNoCase(m_message.sliced(i), name))
+                each(i);
         }
     }
 
-    void boundaryLine(QByteArrayView line)
+    void overwriteType(QByteArrayView name, const char* type)
+    {
+        typesNamed(name, [&](qsizetype at) { m_edits << Edit{at, name.size(), type}; });
+    }
+
+    // "text" alone, or followed by its parameters.
+    void bareText()
+    {
+        typesNamed("text", [&](qsizetype at) {
+            const qsizetype after = at + 4;
+            if (after == m_message.size() || QByteArrayView(";\r\n \t(").contains(m_message[after]))
+                m_edits << Edit{after, 0, "/plain"};
+        });
+    }
+
+    void boundaryLine(QByteArrayView line, qsizetype at)
     {
         QByteArrayView rest = line.sliced(2);
         while (!rest.isEmpty() && isBlank(rest.back()))
@@ -167,17 +184,42 @@ private:
             close = true;
             found = m_index.constFind(rest.chopped(2).toByteArray());
         }
-        if (found == m_index.cend())
+        if (found == m_index.cend()) {
+            closedBefore(rest, at + 2);
             return;
+        }
         const int level = found.value();
-        while (m_open.size() > level + 1)
-            pop();
+        closeTo(level);
         if (close) {
             pop();
         } else {
             m_inHeaders = true;
             m_digestPart = m_open.back().digest;
         }
+    }
+
+    // A close delimiter followed by more on its line: the innermost open
+    // boundary it names ends there, and the rest of the line goes.
+    void closedBefore(QByteArrayView rest, qsizetype restAt)
+    {
+        for (qsizetype level = m_open.size() - 1; level >= 0; --level) {
+            const QByteArray& boundary = m_open[level].boundary;
+            if (rest.size() > boundary.size() + 2 && rest.startsWith(boundary) &&
+                rest.sliced(boundary.size()).startsWith("--")) {
+                const qsizetype junk = boundary.size() + 2;
+                m_edits << Edit{restAt + junk, rest.size() - junk,
+                                QByteArray(rest.size() - junk, ' ')};
+                closeTo(int(level));
+                pop();
+                return;
+            }
+        }
+    }
+
+    void closeTo(int level)
+    {
+        while (m_open.size() > level + 1)
+            pop();
     }
 
     void pop()
@@ -196,13 +238,34 @@ private:
         }
     }
 
+    // The message with the edits made, in the order of their places.
+    QByteArray edited() const
+    {
+        if (m_edits.isEmpty())
+            return QByteArray();
+        QByteArray result;
+        qsizetype grown = 0;
+        for (const Edit& edit : m_edits)
+            grown += edit.text.size() - edit.removed;
+        result.reserve(m_message.size() + grown);
+        qsizetype copied = 0;
+        for (const Edit& edit : m_edits) {
+            result += m_message.sliced(copied, edit.at - copied);
+            result += edit.text;
+            copied = edit.at + edit.removed;
+        }
+        result += m_message.sliced(copied);
+        return result;
+    }
+
     QByteArrayView m_message;
     int m_maxDepth;
-    QByteArray m_result;
+    QList<Edit> m_edits; // in the order of their places
     QList<Open> m_open;
     QHash<QByteArray, int> m_index; // boundary -> its place in m_open
     bool m_inHeaders = true;        // a message starts with its header block
     bool m_digestPart = false;
+    int m_fields = 0;          // fields of the header block so far
     bool m_inType = false;     // the field being read is Content-Type
     QList<qsizetype> m_typeAt; // where each Content-Type value of the block starts
     QByteArray m_type;         // the last one, unfolded
@@ -210,7 +273,7 @@ private:
 
 } // namespace
 
-QByteArray flattenDeepNesting(QByteArrayView message, int maxDepth)
+QByteArray prepareForGMime(QByteArrayView message, int maxDepth)
 {
     return Scanner(message, maxDepth).run();
 }
