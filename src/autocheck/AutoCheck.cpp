@@ -194,7 +194,6 @@ void AutoCheck::released()
     m_dialogue = CheckDialogue();
     m_seenAtStart.reset();
     m_storedIndices = {};
-    m_senders = {};
 }
 
 void AutoCheck::dataArrived()
