@@ -6,6 +6,7 @@
 #include "ui/Controls.h"
 #include "ui/Email.h"
 #include "ui/PictureButton.h"
+#include "ui/PlainText.h"
 #include "ui/PopupPlacement.h"
 #include "ui/SlideIn.h"
 #include "ui/Twips.h"
@@ -26,7 +27,8 @@ namespace
 
 QLabel* cyanLabel(const QString& caption, QWidget* parent)
 {
-    auto* label = new QLabel(caption, parent);
+    auto* label = new QLabel(parent);
+    PlainText::setText(label, caption);
     label->setAutoFillBackground(true);
     QPalette cyan = label->palette();
     cyan.setColor(QPalette::Window, QColor(128, 255, 255));
@@ -79,7 +81,7 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent)
 
     txtSubject = new QLabel(this);
     txtSubject->setObjectName(QStringLiteral("txtSubject"));
-    txtSubject->setTextFormat(Qt::PlainText);
+    PlainText::makePlain(txtSubject);
     Twips::place(txtSubject, 840, 600, 1935, 255);
 
     Label5 = cyanLabel(QStringLiteral("Subject"), this);
@@ -94,7 +96,7 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent)
 
     lblAttachments = new QLabel(this);
     lblAttachments->setObjectName(QStringLiteral("lblAttachments"));
-    lblAttachments->setTextFormat(Qt::PlainText);
+    PlainText::makePlain(lblAttachments);
     Twips::place(lblAttachments, 120, 2415, 3375, 255);
     lblAttachments->hide();
 
@@ -150,9 +152,9 @@ void MainForm::showSubject(const QString& subject)
 {
     // The label holds a few words: a longer subject ends in "…" and is read
     // whole from the tooltip (or by a screen reader).
-    txtSubject->setText(
-        txtSubject->fontMetrics().elidedText(subject, Qt::ElideRight, txtSubject->width()));
-    txtSubject->setToolTip(subject);
+    PlainText::setText(txtSubject, txtSubject->fontMetrics().elidedText(subject, Qt::ElideRight,
+                                                                        txtSubject->width()));
+    txtSubject->setToolTip(PlainText::toolTip(subject));
     txtSubject->setAccessibleDescription(subject);
 }
 
@@ -160,9 +162,9 @@ void MainForm::showAttachments(const QStringList& names)
 {
     const QString line = QStringLiteral("Attached: ") + names.join(QStringLiteral(", "));
     lblAttachments->setVisible(!names.isEmpty());
-    lblAttachments->setToolTip(names.join(QLatin1Char('\n')));
-    lblAttachments->setText(
-        lblAttachments->fontMetrics().elidedText(line, Qt::ElideRight, lblAttachments->width()));
+    lblAttachments->setToolTip(PlainText::toolTip(names.join(QLatin1Char('\n'))));
+    PlainText::setText(lblAttachments, lblAttachments->fontMetrics().elidedText(
+                                           line, Qt::ElideRight, lblAttachments->width()));
     Twips::place(txtMessage, 600, 960, 2895, names.isEmpty() ? 1695 : 1425);
 }
 
