@@ -60,7 +60,8 @@ Email::Email()
 
 QString Email::listRow(const QString& subject)
 {
-    QString row = subject;
+    // A list laid out rows of 100 KB for every step of the slide-in.
+    QString row = PlainText::clipped(subject);
     // A control character (a NUL, say) would cut the row short or garble
     // it: it shows as a replacement character instead.
     for (QChar& c : row) {

@@ -46,7 +46,7 @@ QString nameAndSize(const Mime::Attachment& file)
         size = QStringLiteral("%1 KB").arg((file.size + 512) / 1024);
     else
         size = QStringLiteral("%1 MB").arg(double(file.size) / (1024 * 1024), 0, 'f', 1);
-    return QStringLiteral("%1 (%2)").arg(file.name, size);
+    return QStringLiteral("%1 (%2)").arg(PlainText::clipped(file.name), size);
 }
 
 } // namespace
@@ -130,8 +130,8 @@ void MainForm::paintEvent(QPaintEvent* event)
 void MainForm::Form_Load(int index)
 {
     Mime::DisplayedMessage message = Module1::displayedMessage(index);
-    txtSender->setText(message.from);
-    showSubject(message.subject);
+    txtSender->setText(PlainText::clipped(message.from));
+    showSubject(PlainText::clipped(message.subject));
     QStringList names;
     for (const Mime::Attachment& file : message.attachments)
         names << nameAndSize(file);
@@ -151,7 +151,7 @@ void MainForm::Form_Load(int index)
 void MainForm::showSubject(const QString& subject)
 {
     // The label holds a few words: a longer subject ends in "…" and is read
-    // whole from the tooltip (or by a screen reader).
+    // from the tooltip (or by a screen reader).
     PlainText::setText(txtSubject, txtSubject->fontMetrics().elidedText(subject, Qt::ElideRight,
                                                                         txtSubject->width()));
     txtSubject->setToolTip(PlainText::toolTip(subject));
@@ -162,9 +162,13 @@ void MainForm::showAttachments(const QStringList& names)
 {
     const QString line = QStringLiteral("Attached: ") + names.join(QStringLiteral(", "));
     lblAttachments->setVisible(!names.isEmpty());
-    lblAttachments->setToolTip(PlainText::toolTip(names.join(QLatin1Char('\n'))));
-    PlainText::setText(lblAttachments, lblAttachments->fontMetrics().elidedText(
-                                           line, Qt::ElideRight, lblAttachments->width()));
+    // A message may name thousands of files: the line and its tooltip are
+    // clipped as a name is.
+    lblAttachments->setToolTip(
+        PlainText::toolTip(PlainText::clipped(names.join(QLatin1Char('\n')))));
+    PlainText::setText(lblAttachments,
+                       lblAttachments->fontMetrics().elidedText(
+                           PlainText::clipped(line), Qt::ElideRight, lblAttachments->width()));
     Twips::place(txtMessage, 600, 960, 2895, names.isEmpty() ? 1695 : 1425);
 }
 
