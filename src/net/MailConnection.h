@@ -99,7 +99,10 @@ private:
     void onSslErrors(const QList<QSslError>& errors);
     void onEncrypted();
     void handOver();
-    void ask(CertificateQuestion question, const QList<QSslError>& errors);
+    // `logged` says why, with the names of a certificate for another name:
+    // the text of the failure that a No leads to.
+    void ask(CertificateQuestion question, const QList<QSslError>& errors,
+             const QStringList& logged);
     void refuseCertificate(const QString& reason);
     void fail(const QString& reason, int winsock, bool tls);
     // Nothing the server says is handed to the owner while its certificate
