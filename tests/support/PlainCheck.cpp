@@ -51,13 +51,16 @@ QStringList offenders()
 {
     QStringList found;
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        // The file dialog's labels are Qt's own captions; the names it lists
-        // come from this machine's disk and show in its views, as text.
-        if (qobject_cast<QFileDialog*>(window))
+        // The file dialog's labels and tooltips are Qt's own captions; the
+        // names it lists come from this machine's disk.
+        // Qt's tooltip window shows the tooltips walked here.
+        if (qobject_cast<QFileDialog*>(window) || window->inherits("QTipLabel"))
             continue;
         QList<QWidget*> widgets = window->findChildren<QWidget*>();
         widgets.prepend(window);
         for (QWidget* widget : std::as_const(widgets)) {
+            if (widget->window() != window) // a window of its own, walked as such
+                continue;
             if (auto* label = qobject_cast<QLabel*>(widget)) {
                 if (label->textFormat() != Qt::PlainText || label->openExternalLinks() ||
                     (label->textInteractionFlags() & Qt::LinksAccessibleByMouse))
