@@ -1,5 +1,6 @@
 #include "net/MailConnection.h"
 
+#include "net/PeerHangUp.h"
 #include "net/WinsockError.h"
 
 #include <QDir>
@@ -131,7 +132,17 @@ MailConnection::MailConnection(QObject* parent) : QObject(parent)
         if (m_open)
             emit timedOut();
     });
+    m_peerWatch.setInterval(250);
+    connect(&m_peerWatch, &QTimer::timeout, this, [this] {
+        if (m_open && m_ticket != 0 && PeerHangUp::seen(m_socket->socketDescriptor()))
+            hungUp();
+    });
     newSocket();
+}
+
+MailConnection::~MailConnection()
+{
+    end();
 }
 
 void MailConnection::newSocket()
@@ -198,6 +209,7 @@ void MailConnection::end()
 {
     m_open = false;
     m_timer.stop();
+    m_peerWatch.stop();
     m_socket->abort();
     if (m_ticket != 0) {
         const quint64 ticket = m_ticket;
@@ -373,13 +385,26 @@ void MailConnection::ask(CertificateQuestion question, const QList<QSslError>& e
     m_refusal = QStringLiteral("The certificate of %1 is not trusted (%2); the connection was "
                                "closed.")
                     .arg(question.server, logged.join(QStringLiteral("; ")));
+    m_peerWatch.start();
     emit certificateQuestion(question);
+}
+
+void MailConnection::hungUp()
+{
+    // As the socket says it when it notices by itself.
+    fail(QStringLiteral("The remote host closed the connection."),
+         WinsockError::number(QAbstractSocket::RemoteHostClosedError), false);
 }
 
 void MailConnection::answerCertificate(quint64 ticket, bool trust)
 {
     if (!m_open || ticket == 0 || ticket != m_ticket)
         return; // the connection it was asked for has gone
+    m_peerWatch.stop();
+    if (PeerHangUp::seen(m_socket->socketDescriptor())) {
+        hungUp(); // since the last look: the answer is for nothing
+        return;
+    }
     m_ticket = 0;
     const QList<QSslError> errors = std::exchange(m_questionErrors, {});
     if (!trust) {

@@ -37,6 +37,8 @@ public:
     enum class Security { Plain, Tls, StartTls };
 
     explicit MailConnection(QObject* parent = nullptr);
+    // A question still open goes with the connection.
+    ~MailConnection() override;
 
     // Ends any connection still open, then connects.
     void open(const ServerAddress& address, Security security);
@@ -103,6 +105,8 @@ private:
     // the text of the failure that a No leads to.
     void ask(CertificateQuestion question, const QList<QSslError>& errors,
              const QStringList& logged);
+    // The server hung up while its certificate was in question.
+    void hungUp();
     void refuseCertificate(const QString& reason);
     void fail(const QString& reason, int winsock, bool tls);
     // Nothing the server says is handed to the owner while its certificate
@@ -124,6 +128,9 @@ private:
     // whether the idle timer ran when it was asked.
     quint64 m_ticket = 0;
     QList<QSslError> m_questionErrors;
+    // While a question is open the paused socket reads nothing: this looks
+    // whether the server has hung up meanwhile.
+    QTimer m_peerWatch;
     bool m_handshakeDone = false;
     bool m_timing = false;
     QString m_refusal; // what a No fails the connection with
