@@ -1,8 +1,10 @@
 #include "net/CertificateTrust.h"
 
 #include "core/SettingsStore.h"
+#include "core/TextClip.h"
 
 #include <QCryptographicHash>
+#include <QSet>
 #include <QSslCertificate>
 
 namespace
@@ -24,19 +26,26 @@ QString dayOf(const QDateTime& time)
 
 void CertificateQuestion::describe(const QSslCertificate& certificate)
 {
+    // A certificate may carry thousands of names: the first few are kept,
+    // the others only counted.
     names.clear();
-    const QString subject =
-        firstOr(certificate.subjectInfo(QSslCertificate::CommonName), QString());
-    if (!subject.isEmpty())
-        names << subject;
+    QSet<QString> seen;
+    const auto add = [&](const QString& name) {
+        if (name.isEmpty() || seen.contains(name))
+            return;
+        seen.insert(name);
+        if (names.size() < MaxNames)
+            names << CertificateTrust::clippedName(name);
+    };
+    add(firstOr(certificate.subjectInfo(QSslCertificate::CommonName), QString()));
     const auto alternatives = certificate.subjectAlternativeNames();
-    for (auto it = alternatives.cbegin(); it != alternatives.cend(); ++it) {
-        if (!names.contains(it.value()))
-            names << it.value();
-    }
-    issuer = firstOr(certificate.issuerInfo(QSslCertificate::CommonName),
-                     firstOr(certificate.issuerInfo(QSslCertificate::Organization),
-                             QStringLiteral("an unnamed issuer")));
+    for (auto it = alternatives.cbegin(); it != alternatives.cend(); ++it)
+        add(it.value());
+    moreNames = seen.size() - names.size();
+    issuer = CertificateTrust::clippedName(
+        firstOr(certificate.issuerInfo(QSslCertificate::CommonName),
+                firstOr(certificate.issuerInfo(QSslCertificate::Organization),
+                        QStringLiteral("an unnamed issuer"))));
     validFrom = certificate.effectiveDate();
     validUntil = certificate.expiryDate();
 }
@@ -48,10 +57,7 @@ QString CertificateQuestion::text() const
                                  : QStringLiteral("The certificate of %1 is not trusted: %2.");
     const QString host = server.left(server.lastIndexOf(QLatin1Char(':')));
     return lead.arg(server, reasons.join(QStringLiteral("; "))) +
-           QStringLiteral("\n\nIt names: %1\nIssued by: %2\nValid from %3 until %4\n")
-               .arg(names.isEmpty() ? QStringLiteral("nobody") : names.join(QStringLiteral(", ")),
-                    issuer, dayOf(validFrom), dayOf(validUntil)) +
-           QStringLiteral("\nSHA-256 fingerprint:\n") + fingerprint +
+           QStringLiteral("\n\nSHA-256 fingerprint:\n") + fingerprint +
            QStringLiteral("\n\nCompare it with the value your mail provider publishes, or with "
                           "what \"openssl s_client -connect %1\" shows on a network you trust.\n\n"
                           "Trust this certificate for %2? Answer No unless the fingerprint is "
@@ -59,8 +65,35 @@ QString CertificateQuestion::text() const
                .arg(server, host);
 }
 
+QString CertificateQuestion::details() const
+{
+    QString named = names.join(QStringLiteral(", "));
+    if (names.isEmpty())
+        named = QStringLiteral("nobody");
+    else if (moreNames > 0)
+        named += QStringLiteral(" and %1 more").arg(moreNames);
+    return QStringLiteral("It names: %1\nIssued by: %2\nValid from %3 until %4")
+        .arg(named, issuer, dayOf(validFrom), dayOf(validUntil));
+}
+
 namespace CertificateTrust
 {
+
+QString clippedName(const QString& name)
+{
+    return TextClip::clipped(name, CertificateQuestion::MaxName);
+}
+
+QString nameList(const QStringList& names)
+{
+    QStringList shown;
+    for (qsizetype i = 0; i < names.size() && i < CertificateQuestion::MaxNames; ++i)
+        shown << clippedName(names[i]);
+    QString list = shown.join(QStringLiteral(", "));
+    if (names.size() > shown.size())
+        list += QStringLiteral(" and %1 more").arg(names.size() - shown.size());
+    return list;
+}
 
 QString fingerprint(const QSslCertificate& certificate)
 {

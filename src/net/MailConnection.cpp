@@ -1,5 +1,6 @@
 #include "net/MailConnection.h"
 
+#include "net/PeerHangUp.h"
 #include "net/WinsockError.h"
 
 #include <QDir>
@@ -66,20 +67,19 @@ QSslConfiguration verifyingConfiguration()
 }
 
 // Names in a certificate hold what a server chose to put there: "another
-// name" lists a few, never a screenful.
+// name" lists a few, each clipped, never a screenful.
 QString namesIn(const QSslCertificate& certificate)
 {
     QStringList names = certificate.subjectAlternativeNames().values();
     if (names.isEmpty())
         names = certificate.subjectInfo(QSslCertificate::CommonName);
-    const qsizetype total = names.size();
-    names = names.mid(0, 5);
-    if (total > names.size())
-        names << QStringLiteral("and %1 more").arg(total - names.size());
-    return names.join(QStringLiteral(", "));
+    return CertificateTrust::nameList(names);
 }
 
-QString reasonFor(const QSslError& error)
+// Why a certificate is not trusted, in our own words. `withNames` adds whom
+// a certificate for another name names: the question shows that apart,
+// the log in the reason.
+QString reasonFor(const QSslError& error, bool withNames)
 {
     switch (error.error()) {
     case QSslError::CertificateExpired:
@@ -87,6 +87,8 @@ QString reasonFor(const QSslError& error)
     case QSslError::CertificateNotYetValid:
         return QStringLiteral("it is not valid yet");
     case QSslError::HostNameMismatch:
+        if (!withNames)
+            return QStringLiteral("it was issued for another name");
         return QStringLiteral("it was issued for another name (%1)")
             .arg(namesIn(error.certificate()));
     case QSslError::SelfSignedCertificate:
@@ -130,7 +132,17 @@ MailConnection::MailConnection(QObject* parent) : QObject(parent)
         if (m_open)
             emit timedOut();
     });
+    m_peerWatch.setInterval(250);
+    connect(&m_peerWatch, &QTimer::timeout, this, [this] {
+        if (m_open && m_ticket != 0 && PeerHangUp::seen(m_socket->socketDescriptor()))
+            hungUp();
+    });
     newSocket();
+}
+
+MailConnection::~MailConnection()
+{
+    end();
 }
 
 void MailConnection::newSocket()
@@ -197,6 +209,7 @@ void MailConnection::end()
 {
     m_open = false;
     m_timer.stop();
+    m_peerWatch.stop();
     m_socket->abort();
     if (m_ticket != 0) {
         const quint64 ticket = m_ticket;
@@ -292,18 +305,20 @@ void MailConnection::onSslErrors(const QList<QSslError>& errors)
         return;
     }
     CertificateQuestion question;
-    for (const QSslError& error : errors) {
-        const QString reason = reasonFor(error);
-        if (!question.reasons.contains(reason))
-            question.reasons << reason;
-    }
+    QStringList logged;
+    const auto add = [&](const QSslError& error) {
+        const QString reason = reasonFor(error, false);
+        if (question.reasons.contains(reason))
+            return;
+        question.reasons << reason;
+        logged << reasonFor(error, true);
+    };
+    for (const QSslError& error : errors)
+        add(error);
     const QHostAddress literal(m_address.host);
-    if (!literal.isNull() && !namesAddress(certificate, literal)) {
-        const QString reason = reasonFor(QSslError(QSslError::HostNameMismatch, certificate));
-        if (!question.reasons.contains(reason))
-            question.reasons << reason;
-    }
-    ask(question, errors);
+    if (!literal.isNull() && !namesAddress(certificate, literal))
+        add(QSslError(QSslError::HostNameMismatch, certificate));
+    ask(question, errors, logged);
 }
 
 void MailConnection::onEncrypted()
@@ -315,10 +330,10 @@ void MailConnection::onEncrypted()
         // Verified by a trusted issuer, but for another name than this
         // address. Nothing has been sent yet, and nothing is until the user
         // answers.
-        const QSslCertificate certificate = m_socket->peerCertificate();
+        const QSslError mismatch(QSslError::HostNameMismatch, m_socket->peerCertificate());
         CertificateQuestion question;
-        question.reasons << reasonFor(QSslError(QSslError::HostNameMismatch, certificate));
-        ask(question, {});
+        question.reasons << reasonFor(mismatch, false);
+        ask(question, {}, {reasonFor(mismatch, true)});
         return;
     }
     m_settled = true;
@@ -335,7 +350,8 @@ void MailConnection::handOver()
         emit dataArrived();
 }
 
-void MailConnection::ask(CertificateQuestion question, const QList<QSslError>& errors)
+void MailConnection::ask(CertificateQuestion question, const QList<QSslError>& errors,
+                         const QStringList& logged)
 {
     const QSslCertificate certificate = m_socket->peerCertificate();
     question.server = m_address.key();
@@ -356,7 +372,7 @@ void MailConnection::ask(CertificateQuestion question, const QList<QSslError>& e
         refuseCertificate(
             QStringLiteral("The certificate of %1 is not trusted (%2); nobody was asked, and "
                            "the connection was closed.")
-                .arg(question.server, question.reasons.join(QStringLiteral("; "))));
+                .arg(question.server, logged.join(QStringLiteral("; "))));
         return;
     }
 
@@ -368,14 +384,27 @@ void MailConnection::ask(CertificateQuestion question, const QList<QSslError>& e
     question.ticket = m_ticket;
     m_refusal = QStringLiteral("The certificate of %1 is not trusted (%2); the connection was "
                                "closed.")
-                    .arg(question.server, question.reasons.join(QStringLiteral("; ")));
+                    .arg(question.server, logged.join(QStringLiteral("; ")));
+    m_peerWatch.start();
     emit certificateQuestion(question);
+}
+
+void MailConnection::hungUp()
+{
+    // As the socket says it when it notices by itself.
+    fail(QStringLiteral("The remote host closed the connection."),
+         WinsockError::number(QAbstractSocket::RemoteHostClosedError), false);
 }
 
 void MailConnection::answerCertificate(quint64 ticket, bool trust)
 {
     if (!m_open || ticket == 0 || ticket != m_ticket)
         return; // the connection it was asked for has gone
+    m_peerWatch.stop();
+    if (PeerHangUp::seen(m_socket->socketDescriptor())) {
+        hungUp(); // since the last look: the answer is for nothing
+        return;
+    }
     m_ticket = 0;
     const QList<QSslError> errors = std::exchange(m_questionErrors, {});
     if (!trust) {

@@ -37,6 +37,8 @@ public:
     enum class Security { Plain, Tls, StartTls };
 
     explicit MailConnection(QObject* parent = nullptr);
+    // A question still open goes with the connection.
+    ~MailConnection() override;
 
     // Ends any connection still open, then connects.
     void open(const ServerAddress& address, Security security);
@@ -99,7 +101,12 @@ private:
     void onSslErrors(const QList<QSslError>& errors);
     void onEncrypted();
     void handOver();
-    void ask(CertificateQuestion question, const QList<QSslError>& errors);
+    // `logged` says why, with the names of a certificate for another name:
+    // the text of the failure that a No leads to.
+    void ask(CertificateQuestion question, const QList<QSslError>& errors,
+             const QStringList& logged);
+    // The server hung up while its certificate was in question.
+    void hungUp();
     void refuseCertificate(const QString& reason);
     void fail(const QString& reason, int winsock, bool tls);
     // Nothing the server says is handed to the owner while its certificate
@@ -121,6 +128,9 @@ private:
     // whether the idle timer ran when it was asked.
     quint64 m_ticket = 0;
     QList<QSslError> m_questionErrors;
+    // While a question is open the paused socket reads nothing: this looks
+    // whether the server has hung up meanwhile.
+    QTimer m_peerWatch;
     bool m_handshakeDone = false;
     bool m_timing = false;
     QString m_refusal; // what a No fails the connection with

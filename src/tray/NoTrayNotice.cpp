@@ -1,5 +1,7 @@
 #include "tray/NoTrayNotice.h"
 
+#include "ui/PlainText.h"
+
 #include <QMessageBox>
 
 namespace NoTrayNotice
@@ -15,8 +17,9 @@ QString text()
 
 void show(QWidget* parent)
 {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Quillbeacon"), text(),
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Quillbeacon"), QString(),
                                 QMessageBox::Ok, parent);
+    PlainText::setText(*box, text());
     box->setObjectName(QStringLiteral("NoTrayNotice"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);

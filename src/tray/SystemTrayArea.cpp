@@ -2,6 +2,7 @@
 
 #include "tray/AppIcon.h"
 #include "tray/TrayActivation.h"
+#include "ui/PlainText.h"
 
 #include <QGuiApplication>
 #include <QWidget>
@@ -57,7 +58,7 @@ void SystemTrayArea::show(const NotifyIconData& record)
     if (record.uFlags & NotifyIconData::NIF_ICON)
         m_icon->setIcon(AppIcon::forScreens(record.hIcon, AppIcon::screenRatios()));
     if (record.uFlags & NotifyIconData::NIF_TIP)
-        m_icon->setToolTip(record.tipText());
+        m_icon->setToolTip(PlainText::trayToolTip(record.tipText()));
 }
 
 void SystemTrayArea::SetForegroundWindow(QWidget* window)

@@ -1,6 +1,7 @@
 #include "ui/AttachmentSave.h"
 
 #include "ui/BoxText.h"
+#include "ui/PlainText.h"
 #include "ui/SafeFileName.h"
 
 #include <QDesktopServices>
@@ -34,10 +35,10 @@ QString choosePath(QWidget* parent, const QString& suggested)
 // Boxes for what the user just asked; they do not hold up the viewer.
 QMessageBox* box(QWidget* parent, const QString& text)
 {
-    auto* message = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Quillbeacon"),
-                                    BoxText::clipped(text), QMessageBox::NoButton, parent);
+    auto* message = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Quillbeacon"), QString(),
+                                    QMessageBox::NoButton, parent);
     message->setObjectName(QStringLiteral("AttachmentSaved"));
-    message->setTextFormat(Qt::PlainText); // a name from a message is no markup
+    PlainText::setText(*message, BoxText::clipped(text)); // a name from a message is no markup
     message->setAttribute(Qt::WA_DeleteOnClose);
     return message;
 }

@@ -37,7 +37,7 @@ AutoCheck& TheAutoCheck()
             QListWidget* list = Email::instance().lstMessages;
             if (index == 0)
                 list->clear();
-            list->addItem(Email::listRow(subject));
+            Email::instance().addRow(subject);
         });
         QObject::connect(c, &AutoCheck::newMail, c, [] { SlideInMailbox(); });
         QObject::connect(c, &AutoCheck::toolTipChanged, c, [](const QString& text) {

@@ -1,5 +1,8 @@
 #include "ui/BoxText.h"
 
+#include "core/TextClip.h"
+#include "ui/PlainText.h"
+
 #include <QLabel>
 #include <QMessageBox>
 
@@ -8,17 +11,12 @@ namespace BoxText
 
 QString clipped(const QString& text)
 {
-    if (text.size() <= MaxShown)
-        return text;
-    qsizetype end = MaxShown;
-    if (text.at(end - 1).isHighSurrogate())
-        --end;
-    return text.left(end) + QChar(0x2026);
+    return TextClip::clipped(text, MaxShown);
 }
 
 void setReason(QMessageBox& box, const QString& reason)
 {
-    box.setInformativeText(clipped(reason));
+    PlainText::setInformativeText(box, clipped(reason));
     if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
         label->setMinimumWidth(ReasonWidth);
 }

@@ -1,7 +1,9 @@
 #include "ui/CertificatePrompt.h"
 
 #include "net/MailConnection.h"
+#include "ui/PlainText.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -21,8 +23,18 @@ void attach(MailConnection& connection)
         &connection, &MailConnection::certificateQuestion, &connection,
         [asker](const CertificateQuestion& question) {
             auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Quillbeacon"),
-                                        question.text(), QMessageBox::Yes | QMessageBox::No);
+                                        QString(), QMessageBox::Yes | QMessageBox::No);
             box->setObjectName(QStringLiteral("certificateQuestion"));
+            // Our own words, the fingerprint and the advice stand in the
+            // box's text; what the certificate says of itself in the details
+            // under it, plain text of a fixed height, so that no name pushes
+            // the fingerprint out of view. They are shown from the start.
+            PlainText::setText(*box, question.text());
+            box->setDetailedText(question.details());
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) == QMessageBox::ActionRole)
+                    button->click();
+            }
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->setDefaultButton(QMessageBox::No);
             box->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -6,6 +6,7 @@
 #include "ui/AutoCheckWiring.h"
 #include "ui/Controls.h"
 #include "ui/Options.h"
+#include "ui/PlainText.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -68,7 +69,7 @@ void save(Options& o)
         problems << error;
     Module1::ApplyAutoCheckSetting(seconds);
     if (!problems.isEmpty())
-        QMessageBox::warning(&o, QStringLiteral("Options"), problems.join(QLatin1Char('\n')));
+        PlainText::warning(&o, QStringLiteral("Options"), problems.join(QLatin1Char('\n')));
 }
 
 } // namespace CheckBand

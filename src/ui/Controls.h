@@ -2,6 +2,7 @@
 // Making the controls of a window: each one named as the code refers to it and
 // placed in twips inside its parent.
 
+#include "ui/PlainText.h"
 #include "ui/PopupColours.h"
 #include "ui/Twips.h"
 
@@ -28,7 +29,7 @@ inline QLabel* label(QWidget* parent, const char* name, const QString& caption, 
                      double top, double width, double height)
 {
     QLabel* control = make<QLabel>(parent, name, left, top, width, height);
-    control->setText(caption);
+    PlainText::setText(control, caption);
     return control;
 }
 

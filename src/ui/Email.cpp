@@ -7,6 +7,7 @@
 #include "ui/Controls.h"
 #include "ui/MainForm.h"
 #include "ui/PictureButton.h"
+#include "ui/PlainText.h"
 #include "ui/PopupPlacement.h"
 #include "ui/SlideIn.h"
 #include "ui/Twips.h"
@@ -25,7 +26,8 @@ Email::Email()
     Controls::makeWhitePopup(this);
     Twips::resizeClient(this, 3150, 2670);
 
-    Label6 = new QLabel(QStringLiteral("Bramblewickhold"), this);
+    Label6 = new QLabel(this);
+    PlainText::setText(Label6, QStringLiteral("Bramblewickhold"));
     Label6->setObjectName(QStringLiteral("Label6"));
     Label6->setAutoFillBackground(true);
     QPalette cyan = Label6->palette();
@@ -44,12 +46,8 @@ Email::Email()
     pop3->setObjectName(QStringLiteral("pop3"));
     CertificatePrompt::attach(pop3->connection());
     pop3->setConsentPrompt(UnencryptedPrompt::ask);
-    connect(pop3, &Pop3Client::messageStored, this, [this](int, const QString& subject) {
-        // A long subject runs past the list's edge: the tooltip holds it whole.
-        const QString shown = listRow(subject);
-        auto* row = new QListWidgetItem(shown, lstMessages);
-        row->setToolTip(shown);
-    });
+    connect(pop3, &Pop3Client::messageStored, this,
+            [this](int, const QString& subject) { addRow(subject); });
     connect(pop3, &Pop3Client::retrievalFinished, this, &Module1::SlideInMailbox);
     connect(pop3, &Pop3Client::failed, this, &Email::errorPath);
     connect(pop3, &Pop3Client::refused, this, &Email::refusal);
@@ -60,15 +58,26 @@ Email::Email()
     move(Twips::toPixels(m_left), Twips::toPixels(m_top));
 }
 
-QString Email::listRow(QString subject)
+QString Email::listRow(const QString& subject)
 {
+    // A list laid out rows of 100 KB for every step of the slide-in.
+    QString row = PlainText::clipped(subject);
     // A control character (a NUL, say) would cut the row short or garble
     // it: it shows as a replacement character instead.
-    for (QChar& c : subject) {
+    for (QChar& c : row) {
         if (c.unicode() < 0x20 && c != QLatin1Char('\t'))
             c = QChar::ReplacementCharacter;
     }
-    return subject;
+    return row;
+}
+
+void Email::addRow(const QString& subject)
+{
+    // A long subject runs past the list's edge: the tooltip holds what the
+    // row does.
+    const QString shown = listRow(subject);
+    auto* row = new QListWidgetItem(shown, lstMessages);
+    row->setToolTip(PlainText::toolTip(shown));
 }
 
 void Email::setTop(float top)
@@ -104,16 +113,17 @@ void Email::StartSession(Pop3Session::Mode mode)
 
 void Email::errorPath(const QByteArray&, const QString& plain)
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillbeacon"),
-                    QStringLiteral("Error Has Occured"), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillbeacon"), QString(), QMessageBox::Ok);
+    PlainText::setText(box, QStringLiteral("Error Has Occured"));
     BoxText::setReason(box, plain);
     box.exec();
 }
 
 void Email::refusal(const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillbeacon"), BoxText::clipped(text),
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillbeacon"), QString(),
                     QMessageBox::Ok);
+    PlainText::setText(box, BoxText::clipped(text));
     box.exec();
 }
 

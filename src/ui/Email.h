@@ -43,8 +43,11 @@ public:
     const QByteArray& ReceiveBuffer() const { return pop3->session().receiveBuffer(); }
     bool sessionRunning() const { return pop3->session().running(); }
 
-    // The list row of a subject.
-    static QString listRow(QString subject);
+    // The list row of a subject: its first 1,000 characters, control
+    // characters shown as replacement characters.
+    static QString listRow(const QString& subject);
+    // Appends the row of a subject, with the row as its tooltip.
+    void addRow(const QString& subject);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -7,6 +7,7 @@
 #include "ui/Controls.h"
 #include "ui/Email.h"
 #include "ui/PictureButton.h"
+#include "ui/PlainText.h"
 #include "ui/PopupPlacement.h"
 #include "ui/SlideIn.h"
 #include "ui/Twips.h"
@@ -28,7 +29,8 @@ namespace
 
 QLabel* cyanLabel(const QString& caption, QWidget* parent)
 {
-    auto* label = new QLabel(caption, parent);
+    auto* label = new QLabel(parent);
+    PlainText::setText(label, caption);
     label->setAutoFillBackground(true);
     QPalette cyan = label->palette();
     cyan.setColor(QPalette::Window, QColor(128, 255, 255));
@@ -46,7 +48,7 @@ QString nameAndSize(const Mime::Attachment& file)
         size = QStringLiteral("%1 KB").arg((file.size + 512) / 1024);
     else
         size = QStringLiteral("%1 MB").arg(double(file.size) / (1024 * 1024), 0, 'f', 1);
-    return QStringLiteral("%1 (%2)").arg(file.name, size);
+    return QStringLiteral("%1 (%2)").arg(PlainText::clipped(file.name), size);
 }
 
 } // namespace
@@ -81,7 +83,7 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent)
 
     txtSubject = new QLabel(this);
     txtSubject->setObjectName(QStringLiteral("txtSubject"));
-    txtSubject->setTextFormat(Qt::PlainText);
+    PlainText::makePlain(txtSubject);
     Twips::place(txtSubject, 840, 600, 1935, 255);
 
     Label5 = cyanLabel(QStringLiteral("Subject"), this);
@@ -96,7 +98,7 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent)
 
     lblAttachments = new QLabel(this);
     lblAttachments->setObjectName(QStringLiteral("lblAttachments"));
-    lblAttachments->setTextFormat(Qt::PlainText);
+    PlainText::makePlain(lblAttachments);
     Twips::place(lblAttachments, 120, 2415, 2700, 255);
     lblAttachments->hide();
     lblAttachments->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -140,8 +142,8 @@ void MainForm::Form_Load(int index)
 {
     m_message = Module1::heldMessage(index);
     Mime::DisplayedMessage message = Module1::displayedMessage(m_message);
-    txtSender->setText(message.from);
-    showSubject(message.subject);
+    txtSender->setText(PlainText::clipped(message.from));
+    showSubject(PlainText::clipped(message.subject));
     m_files = message.attachments;
     QStringList names;
     for (const Mime::Attachment& file : message.attachments)
@@ -162,10 +164,10 @@ void MainForm::Form_Load(int index)
 void MainForm::showSubject(const QString& subject)
 {
     // The label holds a few words: a longer subject ends in "…" and is read
-    // whole from the tooltip (or by a screen reader).
-    txtSubject->setText(
-        txtSubject->fontMetrics().elidedText(subject, Qt::ElideRight, txtSubject->width()));
-    txtSubject->setToolTip(subject);
+    // from the tooltip (or by a screen reader).
+    PlainText::setText(txtSubject, txtSubject->fontMetrics().elidedText(subject, Qt::ElideRight,
+                                                                        txtSubject->width()));
+    txtSubject->setToolTip(PlainText::toolTip(subject));
     txtSubject->setAccessibleDescription(subject);
 }
 
@@ -173,9 +175,13 @@ void MainForm::showAttachments(const QStringList& names)
 {
     const QString line = QStringLiteral("Attached: ") + names.join(QStringLiteral(", "));
     lblAttachments->setVisible(!names.isEmpty());
-    lblAttachments->setToolTip(names.join(QLatin1Char('\n')));
-    lblAttachments->setText(
-        lblAttachments->fontMetrics().elidedText(line, Qt::ElideRight, lblAttachments->width()));
+    // A message may name thousands of files: the line and its tooltip are
+    // clipped as a name is.
+    lblAttachments->setToolTip(
+        PlainText::toolTip(PlainText::clipped(names.join(QLatin1Char('\n')))));
+    PlainText::setText(lblAttachments,
+                       lblAttachments->fontMetrics().elidedText(
+                           PlainText::clipped(line), Qt::ElideRight, lblAttachments->width()));
     cmdSave->setVisible(!names.isEmpty());
     Twips::place(txtMessage, 600, 960, 2895, names.isEmpty() ? 1695 : 1425);
 }

@@ -12,6 +12,7 @@
 #include "ui/CheckBand.h"
 #include "ui/Controls.h"
 #include "ui/DebugA.h"
+#include "ui/PlainText.h"
 #include "ui/Pop3Commands.h"
 #include "ui/Twips.h"
 #include "ui/frmSendMail.h"
@@ -121,17 +122,17 @@ void Options::cmdOK_Click()
     // The record has no escaping: a comma in these fields would shift the
     // fields after it when the record is read back.
     if (Server->text().contains(QLatin1Char(',')) || Username->text().contains(QLatin1Char(','))) {
-        QMessageBox::warning(this, QStringLiteral("Options"),
-                             QStringLiteral("The incoming mail server and the user name cannot "
-                                            "contain a comma. Nothing was saved."));
+        PlainText::warning(this, QStringLiteral("Options"),
+                           QStringLiteral("The incoming mail server and the user name cannot "
+                                          "contain a comma. Nothing was saved."));
         return;
     }
     // A line break would end the command to the mail server early and send
     // the rest as a command of its own.
     if (!Pop3Session::accountProblem(Username->text(), Password->text()).isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("Options"),
-                             QStringLiteral("The user name and the password cannot contain a "
-                                            "line break. Nothing was saved."));
+        PlainText::warning(this, QStringLiteral("Options"),
+                           QStringLiteral("The user name and the password cannot contain a "
+                                          "line break. Nothing was saved."));
         return;
     }
     SettingsStore store = SettingsStore::forThisProgram();
@@ -148,9 +149,9 @@ void Options::cmdOK_Click()
     // scramble the scrambled text.
     Password->setText(plain);
     if (!saved) {
-        QMessageBox::warning(this, QStringLiteral("Options"),
-                             store.errorString() +
-                                 QStringLiteral(" The settings are kept for this session only."));
+        PlainText::warning(this, QStringLiteral("Options"),
+                           store.errorString() +
+                               QStringLiteral(" The settings are kept for this session only."));
     }
     // Without a notification area nothing could bring a hidden window back:
     // it goes to the task bar instead, its File menu a click away.

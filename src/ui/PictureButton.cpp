@@ -1,9 +1,12 @@
 #include "ui/PictureButton.h"
 
+#include "ui/PlainText.h"
+
 #include <QMouseEvent>
 
 PictureButton::PictureButton(QWidget* parent) : QLabel(parent)
 {
+    PlainText::makePlain(this);
     setPixmap(QPixmap(QStringLiteral(":/images/cross.png")));
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setCursor(Qt::PointingHandCursor);

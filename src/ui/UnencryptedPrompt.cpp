@@ -1,5 +1,7 @@
 #include "ui/UnencryptedPrompt.h"
 
+#include "ui/PlainText.h"
+
 #include <QMessageBox>
 
 namespace UnencryptedPrompt
@@ -7,8 +9,9 @@ namespace UnencryptedPrompt
 
 bool ask(const QString& question)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillbeacon"), question,
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillbeacon"), QString(),
                     QMessageBox::Yes | QMessageBox::No);
+    PlainText::setText(box, question);
     box.setObjectName(QStringLiteral("unencryptedQuestion"));
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;

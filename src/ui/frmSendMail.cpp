@@ -5,6 +5,7 @@
 #include "ui/BoxText.h"
 #include "ui/CertificatePrompt.h"
 #include "ui/Controls.h"
+#include "ui/PlainText.h"
 #include "ui/Twips.h"
 #include "ui/UnencryptedPrompt.h"
 
@@ -204,30 +205,30 @@ void frmSendMail::cmdSend_Click()
 
 void frmSendMail::smtp_Error(int Number, const QString& Description, const QString& plain)
 {
-    QMessageBox box(QMessageBox::Warning, ProgramTitle,
-                    QStringLiteral("Winsock Error number ") + QString::number(Number) +
-                        QStringLiteral("\r\n") + BoxText::clipped(Description),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Warning, ProgramTitle, QString(), QMessageBox::Ok, this);
+    PlainText::setText(box, QStringLiteral("Winsock Error number ") + QString::number(Number) +
+                                QStringLiteral("\r\n") + BoxText::clipped(Description));
     BoxText::setReason(box, plain);
     box.exec();
 }
 
 void frmSendMail::showSent()
 {
-    QMessageBox box(QMessageBox::NoIcon, ProgramTitle, QStringLiteral("Message has been sent"),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, ProgramTitle, QString(), QMessageBox::Ok, this);
+    PlainText::setText(box, QStringLiteral("Message has been sent"));
     box.exec();
 }
 
 void frmSendMail::showFailure(const QString& reply, const QString& plain)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
-                    QStringLiteral("Error: ") + BoxText::clipped(reply), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QString(), QMessageBox::Ok,
+                    this);
+    PlainText::setText(box, QStringLiteral("Error: ") + BoxText::clipped(reply));
     BoxText::setReason(box, plain);
     box.exec();
 }
 
 void frmSendMail::showRefusal(const QString& text)
 {
-    QMessageBox::warning(this, ProgramTitle, text);
+    PlainText::warning(this, ProgramTitle, BoxText::clipped(text));
 }

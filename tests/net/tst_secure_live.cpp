@@ -12,6 +12,7 @@
 #include "support/Mailhost.h"
 #include "support/ScriptedServer.h"
 #include "support/TestEnvironment.h"
+#include "ui/CertificatePrompt.h"
 #include "ui/DebugA.h"
 #include "ui/Email.h"
 #include "ui/Pop3Commands.h"
@@ -86,6 +87,7 @@ private slots:
     void dropDuringHandshake();
     void noTrustDecisionOutlivesItsConnection();
     void answerBelongsToTheConnectionAsked();
+    void questionGoesWithItsServer();
     void ipAddressNeedsAnAddressEntry();
     void unencryptedOnlyWhenAllowed();
 
@@ -149,13 +151,15 @@ void TestSecureLive::answerBoxes()
     if (!box || !box->isVisible())
         return;
     if (box->objectName() == QLatin1String("certificateQuestion")) {
+        // Our words and the fingerprint, then what the certificate says.
+        const QString question = box->text() + QLatin1Char('\n') + box->detailedText();
         if (m_hold) {
             if (m_held != box)
-                m_questions << box->text();
+                m_questions << question;
             m_held = box;
             return;
         }
-        m_questions << box->text();
+        m_questions << question;
         box->done(m_trust ? QMessageBox::Yes : QMessageBox::No);
         return;
     }
@@ -300,13 +304,16 @@ void TestSecureLive::certificateForAnotherName()
     QVERIFY(Mailhost::setCertificate(QStringLiteral("othername")));
     QVERIFY(check(Module1::ConnectRetrieve));
     QCOMPARE(m_questions.size(), 1);
-    QVERIFY2(m_questions[0].contains(QLatin1String("issued for another name (other.example)")),
+    QVERIFY2(m_questions[0].contains(QLatin1String("issued for another name")),
+             qPrintable(m_questions[0]));
+    QVERIFY2(m_questions[0].contains(QLatin1String("It names: other.example")),
              qPrintable(m_questions[0]));
     QVERIFY(m_questions[0].contains(
         QRegularExpression(QStringLiteral("([0-9A-F]{2}:){31}[0-9A-F]{2}"))));
     QTRY_COMPARE(m_boxes, QStringList{QStringLiteral("Error Has Occured")});
     QVERIFY(DebugA::instance().log().text().contains(
-        "\r\nPOP3 Error: The certificate of 127.0.0.1:995 is not trusted"));
+        "\r\nPOP3 Error: The certificate of 127.0.0.1:995 is not trusted (it was issued for "
+        "another name (other.example)"));
     QCOMPARE(Email::instance().lstMessages->count(), 0);
 
     QVERIFY(Mailhost::setCertificate(QStringLiteral("good")));
@@ -485,6 +492,66 @@ void TestSecureLive::answerBelongsToTheConnectionAsked()
     QVERIFY(CertificateTrust::kept(QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1:995"))
                 .isEmpty());
     QVERIFY(logIsText());
+}
+
+// A server that hangs up while its certificate is in question takes the
+// question with it: the box closes, the connection fails as any dropped one
+// does, and a Yes given after the hang-up is not kept, whether it comes
+// before the connection looked again or after the box has gone. The server
+// is openssl's s_server with a self-signed certificate, ended by a kill.
+void TestSecureLive::questionGoesWithItsServer()
+{
+    QTemporaryDir dir;
+    QProcess openssl;
+    openssl.setWorkingDirectory(dir.path());
+    openssl.start(
+        QStringLiteral("openssl"),
+        QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+                       "-keyout key.pem -out cert.pem -days 2 -subj /CN=gone.example")
+            .split(QLatin1Char(' ')));
+    QVERIFY(openssl.waitForFinished(20000) && openssl.exitCode() == 0);
+
+    for (const bool answerAtOnce : {true, false}) {
+        QProcess server;
+        server.setWorkingDirectory(dir.path());
+        server.start(QStringLiteral("openssl"),
+                     QStringLiteral("s_server -accept 127.0.0.1:0 -cert cert.pem -key key.pem")
+                         .split(QLatin1Char(' ')));
+        QRegularExpressionMatch accept;
+        QTRY_VERIFY((accept = QRegularExpression(QStringLiteral("ACCEPT 127.0.0.1:(\\d+)"))
+                                  .match(QString::fromLatin1(server.peek(4096))))
+                        .hasMatch());
+        const quint16 port = accept.captured(1).toUShort();
+
+        MailConnection connection;
+        CertificatePrompt::attach(connection);
+        QSignalSpy asked(&connection, &MailConnection::certificateQuestion);
+        QSignalSpy failed(&connection, &MailConnection::failed);
+        m_hold = true;
+        m_held.clear();
+        connection.open({QStringLiteral("127.0.0.1"), port, true}, MailConnection::Security::Tls);
+        QTRY_VERIFY(m_held);
+        QPointer<QMessageBox> box = m_held;
+        QVERIFY(box->text().contains(QLatin1String("self-signed")));
+
+        server.kill();
+        QVERIFY(server.waitForFinished(5000));
+        if (answerAtOnce)
+            box->done(QMessageBox::Yes);
+        QTRY_VERIFY_WITH_TIMEOUT(!box || !box->isVisible(), 5000);
+        QTRY_COMPARE(failed.size(), 1);
+        QVERIFY2(failed[0][0].toString().contains(QLatin1String("closed")),
+                 qPrintable(failed[0][0].toString()));
+        QCOMPARE(failed[0][1].toInt(), 10054);
+        connection.answerCertificate(asked[0][0].value<CertificateQuestion>().ticket, true);
+        QTest::qWait(100);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(!connection.isOpen());
+        QVERIFY(CertificateTrust::kept(QStringLiteral("127.0.0.1"),
+                                       QStringLiteral("127.0.0.1:%1").arg(port))
+                    .isEmpty());
+        m_hold = false;
+    }
 }
 
 // A server given as an IP address must be named by an IP address entry:
