@@ -3,10 +3,12 @@
 
 QB_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-QB_BUILD_PACKAGES="cmake ninja-build g++ ccache pkg-config qt6-base-dev libgl-dev libgmime-3.0-dev"
+QB_BUILD_PACKAGES="cmake ninja-build g++ ccache pkg-config qt6-base-dev libgl-dev libgmime-3.0-dev \
+qtkeychain-qt6-dev"
 QB_RUN_PACKAGES="xvfb xauth x11-utils imagemagick trayer fonts-urw-base35"
 QB_TEST_PACKAGES="$QB_RUN_PACKAGES python3-dbusmock dbus-daemon xdotool dovecot-pop3d dovecot-imapd postfix mpop msmtp swaks sharutils \
-python3 openssl psmisc clang-format desktop-file-utils appstream clang-14 libclang-rt-14-dev"
+python3 openssl psmisc clang-format desktop-file-utils appstream clang-14 libclang-rt-14-dev \
+gnome-keyring libsecret-tools"
 
 qb_missing_packages() {
     local missing=()
